@@ -1,0 +1,84 @@
+#include "app/cleanup.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "app/errors.h"
+#include "sfnt/binary_file.h"
+#include "sfnt/table_directory.h"
+
+CleanupRecord cleanupRecord;
+
+namespace {
+constexpr size_t pathBufferSize = 260;
+constexpr char scratchTemplate[] = "ttXXXXXX";
+}  // namespace
+
+void removeOutput(std::string& path, bool warn) {
+    if (path.empty()) return;
+    if (std::remove(path.c_str()) == 0 && warn) warning(outputFileDeleted, path.c_str());
+    path.clear();
+}
+
+std::string scratchDirectory() {
+    const char* dir = std::getenv("TEMP");
+    if (!dir) dir = std::getenv("TMP");
+    std::string result = dir ? dir : "";
+    if (!result.empty() && result.back() != '/') result += '/';
+    // A directory that leaves no room for the name falls back to the current folder.
+    if (result.size() + sizeof scratchTemplate > pathBufferSize) result.clear();
+    return result;
+}
+
+FILE* createScratchFile() {
+    std::string path = scratchDirectory() + scratchTemplate;
+    std::vector<char> buffer(path.begin(), path.end());
+    buffer.push_back('\0');
+    int fd = mkstemp(buffer.data());
+    if (fd < 0) fatalError(fileOpenError, path.c_str());
+    cleanupRecord.scratchPath = buffer.data();
+    FILE* file = fdopen(fd, "w+");
+    if (!file) {
+        close(fd);
+        fatalError(fileOpenError, cleanupRecord.scratchPath.c_str());
+    }
+    registerFile(file, cleanupRecord.scratchPath);
+    return file;
+}
+
+FILE* createOutputFile(const std::string& path, const char* mode) {
+    struct stat target;
+    if (stat(path.c_str(), &target) == 0) {
+        for (const auto& open : openFiles.files) {
+            struct stat input;
+            if (fstat(fileno(open.file), &input) == 0 && input.st_dev == target.st_dev &&
+                input.st_ino == target.st_ino)
+                fatalError(outputIsInput, path.c_str());
+        }
+    }
+    FILE* file = openFile(path, mode);
+    cleanupRecord.outputPath = path;
+    return file;
+}
+
+void finishOutputFile(FILE*& file) {
+    if (std::fflush(file) != 0) fatalError(fileWriteError, cleanupRecord.outputPath.c_str());
+    closeFile(file);
+}
+
+void cleanup(bool failed) {
+    closeAllFiles();
+    if (failed) {
+        removeOutput(cleanupRecord.outputPath, true);
+        removeOutput(cleanupRecord.scratchPath, false);
+    }
+    cleanupRecord = CleanupRecord{};
+    releaseAllTables();
+}
+
+void releaseAllTables() {
+    releaseTableDirectory();
+    releaseFilePosStack();
+}

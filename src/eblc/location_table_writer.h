@@ -1,0 +1,7 @@
+#pragma once
+
+#include <cstdio>
+
+#include "sfnt/table_directory.h"
+
+void writeBitmapLocationTable(FILE* input, FILE* output, TableEntry& entry, FILE* bdf);

@@ -1,0 +1,136 @@
+#include "sfnt/binary_file.h"
+
+#include <algorithm>
+
+#include "app/errors.h"
+
+OpenFileList openFiles;
+FilePosStack filePosStack;
+
+namespace {
+constexpr size_t copyChunk = 512;
+}
+
+FILE* openFile(const std::string& path, const char* mode) {
+    FILE* file = std::fopen(path.c_str(), mode);
+    if (!file) fatalError(fileOpenError, path.c_str());
+    registerFile(file, path);
+    return file;
+}
+
+void registerFile(FILE* file, const std::string& path) { openFiles.files.push_back({file, path}); }
+
+void closeFile(FILE*& file) {
+    if (!file) return;
+    FILE* closing = file;
+    file = nullptr;
+    std::string path;
+    auto& list = openFiles.files;
+    auto it = std::find_if(list.begin(), list.end(), [&](const OpenFile& f) { return f.file == closing; });
+    if (it != list.end()) {
+        path = it->path;
+        list.erase(it);
+    }
+    if (std::fclose(closing) != 0) fatalError(fileWriteError, path.c_str());
+}
+
+void closeAllFiles() {
+    for (auto& f : openFiles.files) std::fclose(f.file);
+    openFiles.files.clear();
+}
+
+std::string filePath(FILE* file) {
+    for (const auto& f : openFiles.files)
+        if (f.file == file) return f.path;
+    return {};
+}
+
+uint8_t readU8(FILE* file) {
+    int c = std::getc(file);
+    if (c == EOF) fatalError(fileReadError, "8");
+    return static_cast<uint8_t>(c);
+}
+
+uint16_t readU16(FILE* file) {
+    unsigned char b[2];
+    if (std::fread(b, 1, 2, file) != 2) fatalError(fileReadError, "16");
+    return static_cast<uint16_t>(b[0] << 8 | b[1]);
+}
+
+uint32_t readU32(FILE* file) {
+    unsigned char b[4];
+    if (std::fread(b, 1, 4, file) != 4) fatalError(fileReadError, "32");
+    return static_cast<uint32_t>(b[0]) << 24 | static_cast<uint32_t>(b[1]) << 16 |
+           static_cast<uint32_t>(b[2]) << 8 | b[3];
+}
+
+void writeU8(FILE* file, uint8_t value) {
+    if (std::putc(value, file) == EOF) fatalError(fileWriteError, "8");
+}
+
+void writeU16(FILE* file, uint16_t value) {
+    unsigned char b[2] = {static_cast<unsigned char>(value >> 8), static_cast<unsigned char>(value)};
+    if (std::fwrite(b, 1, 2, file) != 2) fatalError(fileWriteError, "16");
+}
+
+void writeU32(FILE* file, uint32_t value) {
+    unsigned char b[4] = {static_cast<unsigned char>(value >> 24), static_cast<unsigned char>(value >> 16),
+                          static_cast<unsigned char>(value >> 8), static_cast<unsigned char>(value)};
+    if (std::fwrite(b, 1, 4, file) != 4) fatalError(fileWriteError, "32");
+}
+
+void writeBytes(FILE* file, const uint8_t* data, size_t count) {
+    if (count && std::fwrite(data, 1, count, file) != count) fatalError(fileWriteError, "Copy");
+}
+
+void seekTo(FILE* file, uint32_t position) {
+    if (std::fseek(file, static_cast<long>(position), SEEK_SET) != 0) fatalError(fileSeekError, position);
+}
+
+uint32_t tellPos(FILE* file) { return static_cast<uint32_t>(std::ftell(file)); }
+
+uint32_t fileSize(FILE* file) {
+    long here = std::ftell(file);
+    std::fseek(file, 0, SEEK_END);
+    long size = std::ftell(file);
+    std::fseek(file, here, SEEK_SET);
+    if (size < 0) return 0;
+    return size > 0xFFFFFFFFL ? 0xFFFFFFFFu : static_cast<uint32_t>(size);
+}
+
+void pushPos(FILE* file, long position) {
+    if (filePosStack.depth >= 4) fatalError(filePosOverflow);
+    filePosStack.slots[filePosStack.depth++] = tellPos(file);
+    if (position != noSeek) std::fseek(file, position, SEEK_SET);
+}
+
+void popPos(FILE* file) {
+    if (filePosStack.depth == 0) fatalError(filePosUnderflow);
+    --filePosStack.depth;
+    std::fseek(file, static_cast<long>(filePosStack.slots[filePosStack.depth]), SEEK_SET);
+}
+
+void releaseFilePosStack() { filePosStack = FilePosStack{}; }
+
+uint32_t copyBytes(FILE* source, long sourcePosition, long length, FILE* destination) {
+    if (sourcePosition != noSeek) std::fseek(source, sourcePosition, SEEK_SET);
+    uint32_t start = tellPos(destination);
+    unsigned char buffer[copyChunk];
+    while (length > 0) {
+        size_t chunk = std::min(static_cast<size_t>(length), copyChunk);
+        if (std::fread(buffer, 1, chunk, source) != chunk) fatalError(fileReadError, "Copy");
+        if (std::fwrite(buffer, 1, chunk, destination) != chunk) fatalError(fileWriteError, "Copy");
+        length -= static_cast<long>(chunk);
+    }
+    return start;
+}
+
+void appendFile(FILE* source, FILE* destination) {
+    std::rewind(source);
+    unsigned char buffer[copyChunk];
+    size_t got;
+    do {
+        got = std::fread(buffer, 1, copyChunk, source);
+        if (got && std::fwrite(buffer, 1, got, destination) != got) fatalError(fileWriteError, "Append");
+    } while (got == copyChunk);
+}

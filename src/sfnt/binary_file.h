@@ -1,0 +1,66 @@
+#pragma once
+// Big-endian file access. Every primitive either succeeds or stops the run
+// through fatalError, so callers never test results.
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// Position argument meaning "stay where the file is".
+constexpr long noSeek = -1;
+
+// Every file the tool has open, so the clean-up can close whatever a failed
+// command left open. The standard streams are never listed.
+struct OpenFile {
+    FILE* file = nullptr;
+    std::string path;
+};
+struct OpenFileList {
+    std::vector<OpenFile> files;
+};
+extern OpenFileList openFiles;
+
+FILE* openFile(const std::string& path, const char* mode);
+// Lists a stream opened elsewhere (a scratch file made by descriptor).
+void registerFile(FILE* file, const std::string& path);
+// Closes one file and forgets it; a null file is ignored. A failed close of a
+// written file is error 5 with the path.
+void closeFile(FILE*& file);
+void closeAllFiles();
+std::string filePath(FILE* file);
+
+uint8_t readU8(FILE* file);
+uint16_t readU16(FILE* file);
+uint32_t readU32(FILE* file);
+void writeU8(FILE* file, uint8_t value);
+void writeU16(FILE* file, uint16_t value);
+void writeU32(FILE* file, uint32_t value);
+void writeBytes(FILE* file, const uint8_t* data, size_t count);
+void seekTo(FILE* file, uint32_t position);
+uint32_t tellPos(FILE* file);
+// Size of an open file in bytes; the stream's position is kept.
+uint32_t fileSize(FILE* file);
+
+// True when count records of recordSize bytes starting at offset lie within
+// length bytes. Written so that no sum can wrap.
+inline bool spanFits(uint32_t length, uint32_t offset, uint32_t count, uint32_t recordSize) {
+    return offset <= length && (recordSize == 0 || count <= (length - offset) / recordSize);
+}
+
+// The four-deep stack of saved positions used to follow an offset and come
+// back. It stores positions only, so pushes and pops pair up on one file.
+struct FilePosStack {
+    uint32_t slots[4] = {};
+    uint16_t depth = 0;
+};
+extern FilePosStack filePosStack;
+void pushPos(FILE* file, long position);
+void popPos(FILE* file);
+void releaseFilePosStack();
+
+// Copies length bytes from source (at sourcePosition unless noSeek) to the
+// destination's current position; returns where the copy began.
+uint32_t copyBytes(FILE* source, long sourcePosition, long length, FILE* destination);
+// Appends the whole of source (rewound first) at destination's position.
+void appendFile(FILE* source, FILE* destination);

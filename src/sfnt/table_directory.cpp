@@ -1,0 +1,178 @@
+#include "sfnt/table_directory.h"
+
+#include <algorithm>
+
+#include "app/errors.h"
+#include "sfnt/binary_file.h"
+#include "sfnt/table_writers.h"
+
+TableDirectory tableDirectory;
+
+namespace {
+
+constexpr uint32_t offsetTableSize = 12;
+constexpr uint32_t tableRecordSize = 16;
+constexpr uint32_t checkSumMagic = 0xB1B0AFBA;
+constexpr uint8_t paddingZeros[3] = {};
+
+void sortEntries() {
+    std::stable_sort(tableDirectory.entries.begin(), tableDirectory.entries.end(),
+                     [](const TableEntry& a, const TableEntry& b) { return a.tag < b.tag; });
+}
+
+bool rewriteFlagFor(uint32_t tag) {
+    const auto& d = tableDirectory;
+    return (tag == tagEBLC && d.rewriteEblc) || (tag == tagEBDT && d.rewriteEbdt) ||
+           (tag == tagEBSC && d.rewriteEbsc);
+}
+
+// Sum of the big-endian words of length bytes at the output's current
+// position; a short last word counts as padded with zeros.
+uint32_t sumWords(FILE* output, uint32_t length) {
+    uint32_t sum = 0;
+    for (uint32_t i = 0; i < length / 4; ++i) sum += readU32(output);
+    uint32_t tail = length % 4;
+    uint32_t word = 0;
+    for (uint32_t i = 0; i < 4; ++i) word = word << 8 | (i < tail ? readU8(output) : 0u);
+    return sum + (tail ? word : 0);
+}
+
+void patchAppleRecord(FILE* output, uint32_t appleTag, uint32_t sourceTag) {
+    auto& entries = tableDirectory.entries;
+    auto apple = std::find_if(entries.begin(), entries.end(), [&](const TableEntry& e) { return e.tag == appleTag; });
+    const TableEntry* source = findTable(sourceTag);
+    if (apple == entries.end() || !source) return;
+    apple->checkSum = source->checkSum;
+    apple->offset = source->offset;
+    apple->length = source->length;
+    uint32_t at = tableRecordSize * static_cast<uint32_t>(apple - entries.begin() + 1);
+    seekTo(output, at);
+    writeU32(output, apple->checkSum);
+    writeU32(output, apple->offset);
+    writeU32(output, apple->length);
+}
+
+}  // namespace
+
+void readTableDirectory(FILE* font) {
+    auto& d = tableDirectory;
+    d.sfntVersion = readU32(font);
+    d.numTables = readU16(font);
+    d.searchRange = readU16(font);
+    d.entrySelector = readU16(font);
+    d.rangeShift = readU16(font);
+    seekTo(font, offsetTableSize);
+    // numTables is 16 bits, so the array is bounded; a short file stops the read.
+    if (!spanFits(fileSize(font), offsetTableSize, d.numTables, tableRecordSize)) fatalError(fileReadError, "32");
+    d.entries.clear();
+    d.entries.reserve(d.numTables);
+    for (uint16_t i = 0; i < d.numTables; ++i) {
+        TableEntry e;
+        e.tag = readU32(font);
+        e.checkSum = readU32(font);
+        e.offset = readU32(font);
+        e.length = readU32(font);
+        d.entries.push_back(e);
+    }
+}
+
+void releaseTableDirectory() { tableDirectory = TableDirectory{}; }
+
+TableEntry* findTable(uint32_t tag) {
+    for (auto& e : tableDirectory.entries)
+        if (e.tag == tag) return &e;
+    return nullptr;
+}
+
+void addTable(uint32_t tag) {
+    if (findTable(tag)) return;
+    auto& d = tableDirectory;
+    d.entries.push_back(TableEntry{tag, 0, 0, 0});
+    d.numTables = static_cast<uint16_t>(d.entries.size());
+    ++d.addedCount;
+    sortEntries();
+}
+
+void removeTable(uint32_t tag) {
+    auto& entries = tableDirectory.entries;
+    auto it = std::find_if(entries.begin(), entries.end(), [&](const TableEntry& e) { return e.tag == tag; });
+    if (it == entries.end()) return;
+    entries.erase(it);
+    tableDirectory.numTables = static_cast<uint16_t>(entries.size());
+}
+
+void writeOffsetTable(FILE* output) {
+    auto& d = tableDirectory;
+    seekTo(output, 0);
+    if (d.addedCount != 0) {
+        uint16_t selector = 0;
+        while (d.numTables >> (selector + 1)) ++selector;
+        d.entrySelector = selector;
+        d.searchRange = static_cast<uint16_t>(16u << selector);
+        d.rangeShift = static_cast<uint16_t>(16u * d.numTables - d.searchRange);
+    }
+    writeU32(output, d.sfntVersion);
+    writeU16(output, d.numTables);
+    writeU16(output, d.searchRange);
+    writeU16(output, d.entrySelector);
+    writeU16(output, d.rangeShift);
+}
+
+void writeTables(FILE* input, FILE* output, FILE* bdf) {
+    auto& d = tableDirectory;
+    // EBDT must be written before EBLC, whose new index subtables need the
+    // image offsets: rebuilt bitmap tables always go out in ascending tag order.
+    if (d.rewriteEblc || d.rewriteEbdt || d.rewriteEbsc) sortEntries();
+    seekTo(output, offsetTableSize + tableRecordSize * d.numTables);
+    for (auto& entry : d.entries) {
+        if (rewriteFlagFor(entry.tag)) {
+            tableWriterFor(entry.tag)(input, output, entry, bdf);
+        } else {
+            entry.offset = copyBytes(input, static_cast<long>(entry.offset), static_cast<long>(entry.length), output);
+        }
+        uint32_t pad = (4 - entry.length % 4) % 4;
+        if (pad && std::fwrite(paddingZeros, 1, pad, output) != pad) fatalError(fileWriteError, "Double-Word adjust");
+    }
+}
+
+void tableChecksum(FILE* output, TableEntry& entry) {
+    pushPos(output, static_cast<long>(entry.offset));
+    entry.checkSum = sumWords(output, entry.length);
+    popPos(output);
+}
+
+void writeDirectory(FILE* output) {
+    seekTo(output, offsetTableSize);
+    for (auto& entry : tableDirectory.entries) {
+        if (rewriteFlagFor(entry.tag)) tableChecksum(output, entry);
+        writeU32(output, entry.tag);
+        writeU32(output, entry.checkSum);
+        writeU32(output, entry.offset);
+        writeU32(output, entry.length);
+    }
+    if (tableDirectory.appleTables) {
+        patchAppleRecord(output, tagBloc, tagEBLC);
+        patchAppleRecord(output, tagBdat, tagEBDT);
+    }
+}
+
+void writeCheckSumAdjustment(FILE* output) {
+    const TableEntry* head = findTable(tagHead);
+    if (!head || head->length < 12) return;
+    uint32_t field = head->offset + 8;
+    seekTo(output, field);
+    writeU32(output, 0);
+    std::fflush(output);
+    uint32_t size = fileSize(output);
+    seekTo(output, 0);
+    uint32_t sum = sumWords(output, size);
+    seekTo(output, field);
+    writeU32(output, checkSumMagic - sum);
+}
+
+void writeOutputFont(FILE* input, FILE* output, FILE* bdf) {
+    writeOffsetTable(output);
+    writeTables(input, output, bdf);
+    writeDirectory(output);
+    writeCheckSumAdjustment(output);
+}

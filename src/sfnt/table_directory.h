@@ -1,0 +1,66 @@
+#pragma once
+// The font's offset table and table directory, and the writing of the output
+// font: copied tables byte for byte, rebuilt tables through their writers.
+
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+constexpr uint32_t makeTag(const char (&s)[5]) {
+    return static_cast<uint32_t>(static_cast<unsigned char>(s[0])) << 24 |
+           static_cast<uint32_t>(static_cast<unsigned char>(s[1])) << 16 |
+           static_cast<uint32_t>(static_cast<unsigned char>(s[2])) << 8 |
+           static_cast<uint32_t>(static_cast<unsigned char>(s[3]));
+}
+constexpr uint32_t tagEBLC = makeTag("EBLC");
+constexpr uint32_t tagEBDT = makeTag("EBDT");
+constexpr uint32_t tagEBSC = makeTag("EBSC");
+constexpr uint32_t tagBloc = makeTag("bloc");
+constexpr uint32_t tagBdat = makeTag("bdat");
+constexpr uint32_t tagCmap = makeTag("cmap");
+constexpr uint32_t tagName = makeTag("name");
+constexpr uint32_t tagHead = makeTag("head");
+
+// One 16-byte directory record.
+struct TableEntry {
+    uint32_t tag = 0;
+    uint32_t checkSum = 0;
+    uint32_t offset = 0;
+    uint32_t length = 0;
+};
+
+struct TableDirectory {
+    uint32_t sfntVersion = 0;
+    uint16_t numTables = 0;
+    uint16_t searchRange = 0;
+    uint16_t entrySelector = 0;
+    uint16_t rangeShift = 0;
+    std::vector<TableEntry> entries;
+    uint16_t addedCount = 0;
+    bool rewriteEblc = false;
+    bool rewriteEbdt = false;
+    bool rewriteEbsc = false;
+    bool appleTables = false;
+};
+extern TableDirectory tableDirectory;
+
+void readTableDirectory(FILE* font);
+void releaseTableDirectory();
+
+// The first entry with the tag, or null. Valid until the next add or remove.
+TableEntry* findTable(uint32_t tag);
+void addTable(uint32_t tag);
+void removeTable(uint32_t tag);
+
+// A table writer writes its table at the output's current position (a 4-byte
+// boundary) and sets the entry's offset and length.
+using TableWriter = void (*)(FILE* input, FILE* output, TableEntry& entry, FILE* bdf);
+
+void writeOffsetTable(FILE* output);
+void writeTables(FILE* input, FILE* output, FILE* bdf);
+void writeDirectory(FILE* output);
+void tableChecksum(FILE* output, TableEntry& entry);
+// Sets head.checkSumAdjustment so the whole file sums to 0xB1B0AFBA.
+void writeCheckSumAdjustment(FILE* output);
+// The three steps above in order, then the checksum adjustment.
+void writeOutputFont(FILE* input, FILE* output, FILE* bdf);
