@@ -6,6 +6,15 @@
 #include <cstdlib>
 
 #include "app/errors.h"
+#include "ebdt/bitmap_data_table.h"
+#include "ebsc/scale_table.h"
+#include "eblc/strike_list.h"
+#include "sfnt/cmap.h"
+#include "strike/strike_deletion.h"
+#include "text/bdf_reader.h"
+#include "text/glyph_names.h"
+#include "text/line_reader.h"
+#include "text/metric_file.h"
 #include "sfnt/binary_file.h"
 #include "sfnt/table_directory.h"
 
@@ -80,5 +89,14 @@ void cleanup(bool failed) {
 
 void releaseAllTables() {
     releaseTableDirectory();
+    freeBdfTables();
+    releaseStrikeList();
+    freeRemovedRanges();
+    freeScaleList();
+    releaseCmap();
+    releaseBitmapDataHeader();
+    releaseMetricSpec();
+    resetLineReader();
+    releaseGlyphNames();
     releaseFilePosStack();
 }

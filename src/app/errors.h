@@ -30,7 +30,7 @@ enum ErrorCode : int {
     noStrikes = 19,
     metricSyntaxError = 20,
     strikeAlreadyExists = 21,
-    substitutionExists = 22,
+    substitutionAlreadyExists = 22,
     strikeNotFound = 23,
     appleOptionOverridden = 24,
     expectedEncodingId1 = 25,

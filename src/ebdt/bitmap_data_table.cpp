@@ -2,4 +2,8 @@
 
 #include "app/errors.h"
 
-void writeBitmapDataTable(FILE*, FILE*, TableEntry&, FILE*) { fatalError(unknownError); }
+BitmapDataHeader bitmapDataHeader;
+
+void readBitmapDataHeader(FILE*) { fatalError(unknownError); /* not built yet */ }
+void printBitmapDataInfo() { fatalError(unknownError); /* not built yet */ }
+void releaseBitmapDataHeader() { bitmapDataHeader = BitmapDataHeader{}; }

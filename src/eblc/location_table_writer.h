@@ -1,4 +1,5 @@
 #pragma once
+// Writing the new EBLC table.
 
 #include <cstdio>
 

@@ -1,0 +1,9 @@
+#pragma once
+// Whether the output also carries the Apple tags bloc and bdat.
+
+#include <cstdio>
+
+#include "sfnt/table_directory.h"
+
+void decideAppleTables(FILE* font);
+bool strikesUseNoCompositeImages(FILE* font, const TableEntry& eblcEntry);

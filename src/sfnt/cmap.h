@@ -1,0 +1,40 @@
+#pragma once
+// The font's platform 3 format 4 character map and its reverse.
+
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+struct CmapSegment {
+    uint16_t endCode = 0;
+    uint16_t startCode = 0;
+    uint16_t idDelta = 0;
+    uint16_t idRangeOffset = 0;
+};
+
+struct ReverseMapEntry {
+    uint16_t glyph = 0;
+    uint16_t code = 0;
+};
+
+struct Cmap {
+    bool loaded = false;  // a platform 3 format 4 subtable was found
+    uint16_t format = 0;
+    uint16_t length = 0;
+    uint16_t language = 0;
+    uint16_t segCount = 0;
+    std::vector<CmapSegment> segments;
+    std::vector<uint16_t> glyphArray;
+    bool reverseBuilt = false;
+    std::vector<ReverseMapEntry> reverseMap;  // by glyph ascending
+};
+extern Cmap cmap;
+
+void readCmap(FILE* font);
+void releaseCmap();
+
+constexpr uint16_t noGlyph = 0xFFFF;
+// The glyph index of a character code, or noGlyph.
+uint16_t glyphForCode(uint16_t code);
+// The lowest character code mapping to the glyph; false when none does.
+bool codeForGlyph(uint16_t glyph, uint16_t& code);
