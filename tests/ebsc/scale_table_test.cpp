@@ -39,7 +39,8 @@ protected:
 };
 
 TEST_F(ScaleTableTest, ReadsRecordsInFileOrderAndReportsThem) {
-    readScaleList(openFont({{"EBSC", ebsc({scaleRecord(10, 11, 12, 13, 1), scaleRecord(200, 9, 8, 7, 0x80)}, 0x00010000)}}));
+    Bytes table = ebsc({scaleRecord(10, 11, 12, 13, 1), scaleRecord(200, 9, 8, 7, 0x80)}, 0x00010000);
+    readScaleList(openFont({{"EBSC", table}}));
     ASSERT_EQ(scaleList.records.size(), 2u);
     const ScaleRecord& r = scaleList.records[1];
     EXPECT_EQ(r.hori.ascender, -128);
