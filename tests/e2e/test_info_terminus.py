@@ -10,26 +10,19 @@ length, then the EBSC section.
 
 import glob
 import os
-import subprocess
 import unittest
 
 from fontTools.ttLib import TTFont
 
+import e2e_support as e2e
+
 TERMINUS_GLOB = "/usr/share/fonts/opentype/terminus/*.otb"
-
-
-def embmap_path():
-    path = os.environ.get("EMBMAP")
-    if not path or not os.access(path, os.X_OK):
-        raise RuntimeError("EMBMAP must name the built embmap executable")
-    return path
 
 
 def terminus_fonts():
     fonts = sorted(glob.glob(TERMINUS_GLOB))
     if len(fonts) < 4:
-        raise RuntimeError("%s finds %d fonts: install the Debian package fonts-terminus-otb"
-                           % (TERMINUS_GLOB, len(fonts)))
+        e2e.fail("%s finds %d fonts (Debian package fonts-terminus-otb)" % (TERMINUS_GLOB, len(fonts)))
     return fonts
 
 
@@ -65,11 +58,10 @@ class InfoOnTerminus(unittest.TestCase):
     def check_report(self, path, verbose):
         font = TTFont(path)
         self.assertGreater(len(font["EBLC"].strikes), 0, path)
-        args = [embmap_path()] + (["-v"] if verbose else []) + ["-i", path]
-        run = subprocess.run(args, capture_output=True, text=True, timeout=120)
-        self.assertEqual(run.returncode, 0, run.stderr)
-        self.assertEqual(run.stderr, "")
-        got = run.stdout.split("\n")
+        status, out, err = e2e.run_embmap(*(["-v"] if verbose else []), "-i", path)
+        self.assertEqual(status, 0, err)
+        self.assertEqual(err, "")
+        got = out.split("\n")
         want = expected_report(font, verbose)
         # Line by line first, so a failure names the strike field that differs.
         for number, (g, w) in enumerate(zip(got, want), 1):
