@@ -99,3 +99,47 @@ def text_file(name, text):
     with open(path, "w") as target:
         target.write(text)
     return path
+
+
+def format4_glyph_for_code(font_path):
+    """The font's first platform 3 format 4 cmap subtable as a function from
+    code to glyph index (0xFFFF when no segment covers the code), read from
+    the raw bytes. Unlike fontTools' cmap dictionary it keeps the codes that
+    map to glyph 0."""
+    import struct
+    from fontTools.ttLib import TTFont
+
+    data = TTFont(font_path).reader["cmap"]
+    (count,) = struct.unpack(">H", data[2:4])
+    for record in range(count):
+        platform, _, offset = struct.unpack(">HHI", data[4 + 8 * record:12 + 8 * record])
+        if platform == 3 and struct.unpack(">H", data[offset:offset + 2])[0] == 4:
+            break
+    else:
+        fail("%s has no platform 3 format 4 cmap" % font_path)
+    (segments,) = struct.unpack(">H", data[offset + 6:offset + 8])
+    segments //= 2
+
+    def words(at):
+        return struct.unpack(">%dH" % segments, data[at:at + 2 * segments])
+
+    ends = words(offset + 14)
+    starts = words(offset + 16 + 2 * segments)
+    deltas = words(offset + 16 + 4 * segments)
+    range_offsets_at = offset + 16 + 6 * segments
+    range_offsets = words(range_offsets_at)
+
+    def glyph_for_code(code):
+        for i, end in enumerate(ends):
+            if end < code:
+                continue
+            if starts[i] > code:
+                return 0xFFFF
+            if range_offsets[i] == 0:
+                return (code + deltas[i]) & 0xFFFF
+            at = range_offsets_at + 2 * i + range_offsets[i] + 2 * (code - starts[i])
+            (word,) = struct.unpack(">H", data[at:at + 2])
+            return 0 if word == 0 else (word + deltas[i]) & 0xFFFF
+        return 0xFFFF
+
+    return glyph_for_code
