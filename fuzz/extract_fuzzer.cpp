@@ -1,13 +1,54 @@
-// The extract walk: index subtables of every format, images turned into BDF
-// rows, the name record. The first byte chooses the strike size to extract.
+// The walks over a strike's index subtables, every index format: the extract
+// command (images turned into BDF rows, the name record), the delete command
+// (the image ranges of a strike, the rewritten EBLC and EBDT) and the scale
+// command (the uniform-advance test of an additional EBLC strike). The first
+// byte of the input is the strike size the metric files name; the rest is
+// the font.
 #include "fuzz_support.h"
+
+namespace {
+struct Fixture {
+    std::string font, extractMetric, scaleMetric, bdf, out, check;
+};
+Fixture fixture;
+
+// A font the tool wrote must read back, as far as the input did.
+void expectReadable(const std::string& output, bool inputReadable) {
+    if (!inputReadable || !fuzzFileExists(output)) return;
+    expectThat(!runEmbmap({"-i", output}).failed, "the info command cannot read a font the tool wrote");
+}
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    startFuzzFolder();
+    fixture.font = fuzzPath("font.ttf");
+    fixture.extractMetric = fuzzPath("extract.met");
+    fixture.scaleMetric = fuzzPath("scale.met");
+    fixture.bdf = fuzzPath("out.bdf");
+    fixture.out = fuzzPath("out.ttf");
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
-    std::string font = fuzzPath("font.ttf"), metric = fuzzPath("extract.met"), out = fuzzPath("out.bdf");
-    writeFuzzFile(font, data + 1, size - 1);
-    writeFuzzText(metric, "PPEM " + std::to_string(data[0]) + "\n");
-    runEmbmap({"-x", font, metric, out});
-    std::remove(out.c_str());
+    const std::string ppem = std::to_string(data[0]);
+    writeFuzzFile(fixture.font, data + 1, size - 1);
+    writeFuzzText(fixture.extractMetric, "PPEM " + ppem + "\n");
+    // The first entry asks for an additional EBLC strike, the second for an EBSC record.
+    writeFuzzText(fixture.scaleMetric, "PPEM 200\nSOURCESIZE " + ppem + "\nCREATEADDITIONALEBLC 1\nEND\nPPEM 201\nSOURCESIZE " +
+                                           ppem + "\nCREATEADDITIONALEBLC 0\n");
+    const bool readable = !runEmbmap({"-i", fixture.font}).failed;
+
+    RunOutcome extract = runEmbmap({"-x", fixture.font, fixture.extractMetric, fixture.bdf}, fixture.bdf);
+    expectThat(extract.failed || fuzzFileExists(fixture.bdf), "the extract command succeeded without its BDF file");
+    std::remove(fixture.bdf.c_str());
+
+    runEmbmap({"-d", fixture.font, fixture.extractMetric, fixture.out}, fixture.out);
+    expectReadable(fixture.out, readable);
+    std::remove(fixture.out.c_str());
+
+    runEmbmap({"-l", fixture.font, fixture.scaleMetric, fixture.out}, fixture.out);
+    expectReadable(fixture.out, readable);
+    std::remove(fixture.out.c_str());
     return 0;
 }

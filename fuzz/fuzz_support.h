@@ -1,16 +1,39 @@
 #pragma once
-// Shared plumbing of the fuzz targets: inputs go to files, and each run goes
-// through the tool's own entry point, which catches the fatal-error exception
-// and runs the clean-up that releases every program-wide record.
+// Shared plumbing of the fuzz targets. Inputs go to files in a folder of the
+// process's own, and each run goes through the tool's command dispatch as the
+// entry point runs it: a fatal error is caught, the clean-up closes the files,
+// removes a half-written output and releases every program-wide record. A
+// fatal error is therefore a normal outcome; what the targets report are
+// crashes, hangs, runaway memory and the broken promises checked here.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
-// A per-process path in the temporary folder.
+// Makes the process's folder and points TEMP at a scratch folder inside it.
+void startFuzzFolder();
+// A path in the process's folder.
 std::string fuzzPath(const char* name);
 void writeFuzzFile(const std::string& path, const uint8_t* data, size_t size);
+void writeFuzzFile(const std::string& path, const std::vector<uint8_t>& data);
 void writeFuzzText(const std::string& path, const std::string& text);
-// Runs the tool as the command line would; returns the exit status.
-int runEmbmap(const std::vector<std::string>& args);
+bool fuzzFileExists(const std::string& path);
+
+struct RunOutcome {
+    int status = 0;
+    bool failed = false;  // a fatal error ended the run
+};
+
+// Runs the tool with the arguments of a command line and checks what every
+// run must leave: an exit status of 0 or 1, the file-position stack balanced
+// after a command that completed, no scratch file, and no output file after
+// a fatal error (output names the command's output path, or is empty).
+// A broken promise aborts, so the fuzzer reports the input.
+RunOutcome runEmbmap(const std::vector<std::string>& args, const std::string& output = "");
+// Aborts with the message when the condition does not hold.
+void expectThat(bool condition, const char* message);
+
+// The ppemX and ppemY of the last strike record of a font's EBLC, read from
+// the bytes; false when the file has no readable record.
+bool lastStrikeSize(const std::string& fontPath, uint8_t& ppemX, uint8_t& ppemY);

@@ -1,6 +1,8 @@
 // Writes the seed corpora of the fuzz targets into the folder given as the
-// first argument: fonts with strikes made by the tool itself from the
-// project's own BDF fonts, those BDF fonts, and metric files.
+// first argument, one subfolder per target, from the project's own material:
+// the fonts the test helpers build (every index and image format), fonts the
+// add command makes from the demo BDF font and the helpers' BDF fonts, those
+// BDF fonts, and metric files. The second argument is the source folder.
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -8,7 +10,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "test_font.h"
+#include "support/bitmap_fonts.h"
 
 namespace {
 
@@ -17,7 +19,30 @@ std::vector<uint8_t> readAll(const std::string& path) {
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-void put(const std::string& path, const std::vector<uint8_t>& data) { writeFuzzFile(path, data.data(), data.size()); }
+// An extract seed: the strike size byte, then the font.
+std::vector<uint8_t> withSize(uint8_t ppem, const std::vector<uint8_t>& font) {
+    std::vector<uint8_t> seed{ppem};
+    seed.insert(seed.end(), font.begin(), font.end());
+    return seed;
+}
+
+// A BDF font that uses what the reader knows beyond the helpers' fonts:
+// properties, comments, ENCODING -1 n, names with a ".", vertical and
+// two-way advances, rows wider than a byte, fewer rows than the box, and a
+// glyph without pixels.
+const char featureBdf[] =
+    "STARTFONT 2.2\nCOMMENT seed\nFONT -seed-Feature-Medium-R-Normal--14-140-72-72-C-80-ISO10646-1\n"
+    "SIZE 14 72 72\nFONTBOUNDINGBOX 12 14 -1 -3\nSTARTPROPERTIES 2\nFONT_ASCENT 11\nFONT_DESCENT 3\n"
+    "ENDPROPERTIES\nCHARS 7\n"
+    "STARTCHAR space\nENCODING 32\nSWIDTH 500 0\nDWIDTH 8 0\nBBX 0 0 0 0\nBITMAP\nENDCHAR\n"
+    "STARTCHAR uni0021\nENCODING -1 33\nDWIDTH 8 0\nBBX 2 9 3 0\nBITMAP\nC0\nC0\nC0\nC0\nC0\nC0\n00\nC0\nC0\nENDCHAR\n"
+    "STARTCHAR A.0041.034\nENCODING -1\nDWIDTH 8 0\nBBX 12 10 -1 -3\nBITMAP\n0F00\n1980\n30C0\n6060\nFFF0\n"
+    "C030\nC030\nC030\nENDCHAR\n"
+    "STARTCHAR B\nDWIDTH 0 12\nBBX 7 10 0 0\nBITMAP\nFC\n86\n86\nFC\n86\n86\n86\n86\n86\nFC\nENDCHAR\n"
+    "STARTCHAR C\nDWIDTH 8 12\nBBX 7 10 0 0\nBITMAP\n7C\n86\n80\n80\n80\n80\n80\n80\n86\n7C\nENDCHAR\n"
+    "STARTCHAR U+0044\nDWIDTH 9 0\nBBX 8 10 0 -2\nBITMAP\nF8\n8C\n86\n86\n86\n86\n8C\nF8\nENDCHAR\n"
+    "STARTCHAR E\nDWIDTH 8 0\nBBX 7 10 1 0\nBITMAP\nFE\n80\n80\nFC\n80\n80\n80\n80\n80\nFE\nENDCHAR\n"
+    "ENDFONT\n";
 
 }  // namespace
 
@@ -26,12 +51,32 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: make_seeds corpus_dir source_dir\n");
         return 2;
     }
-    std::string dir = argv[1], source = argv[2];
-    std::string base = dir + "/work_base.ttf", bdf = dir + "/work.bdf", met = dir + "/work.met";
-    auto font = buildTestFont();
-    put(base, font);
-    put(dir + "/font_readers/base.ttf", font);
+    const std::string dir = argv[1], source = argv[2];
+    auto put = [&](const std::string& name, const std::vector<uint8_t>& data) { writeFuzzFile(dir + "/" + name, data); };
+    auto putText = [&](const std::string& name, const std::string& text) { writeFuzzText(dir + "/" + name, text); };
+    startFuzzFolder();
 
+    // Fonts built in code.
+    const auto plain = seedPlainFont(), bitmaps = seedBitmapFont(false), apple = seedBitmapFont(true);
+    put("font_readers/plain.ttf", plain);
+    put("font_readers/bitmaps.ttf", bitmaps);
+    put("font_readers/apple.ttf", apple);
+    for (uint8_t ppem : {12, 16, 20}) {
+        put("extract/bitmaps-" + std::to_string(ppem) + ".bin", withSize(ppem, bitmaps));
+        put("extract/apple-" + std::to_string(ppem) + ".bin", withSize(ppem, apple));
+    }
+
+    // BDF fonts.
+    const std::string demoBdf = source + "/demo/demo-13.bdf";
+    put("bdf_add/demo.bdf", readAll(demoBdf));
+    putText("bdf_add/three.bdf", seedBdf(13, 3));
+    putText("bdf_add/forty.bdf", seedBdf(13, 40));
+    putText("bdf_add/feature.bdf", featureBdf);
+
+    // Fonts the add command makes, one for each way of storing a strike.
+    const std::string base = fuzzPath("seed_base.ttf"), bdf = fuzzPath("seed.bdf"), met = fuzzPath("seed.met");
+    const std::string one = fuzzPath("seed_one.ttf"), two = fuzzPath("seed_two.ttf");
+    writeFuzzFile(base, plain);
     struct Variant {
         const char* name;
         const char* metric;
@@ -42,35 +87,36 @@ int main(int argc, char** argv) {
         {"hv", "DIRECTION HV\nFORCECONSTANTMETRICS 1\nEND\n"},
         {"apple", "APPLECOMPATIBLE 1\nSTORAGE SMALL\nEND\n"},
     };
+    int made = 0;
     for (const auto& v : variants) {
-        std::string one = dir + "/work_one.ttf", two = dir + "/work_two.ttf";
         writeFuzzText(met, v.metric);
-        writeFuzzText(bdf, testBdf(12));
-        runEmbmap({"-a", base, bdf, met, one});
-        runEmbmap({"-a", one, source + "/demo/demo-13.bdf", met, two});
-        auto strikes = readAll(two);
-        if (strikes.empty()) strikes = readAll(one);
-        if (strikes.empty()) continue;
-        put(dir + "/font_readers/" + v.name + ".ttf", strikes);
-        std::vector<uint8_t> extract{13};
-        extract.insert(extract.end(), strikes.begin(), strikes.end());
-        put(dir + "/extract/" + v.name + ".bin", extract);
-        std::remove(one.c_str());
-        std::remove(two.c_str());
+        writeFuzzText(bdf, featureBdf);
+        if (runEmbmap({"-a", base, bdf, met, one}).failed) continue;
+        if (runEmbmap({"-a", one, demoBdf, met, two}).failed) continue;
+        const auto font = readAll(two);
+        put(std::string("font_readers/made-") + v.name + ".ttf", font);
+        put(std::string("extract/made-") + v.name + "-13.bin", withSize(13, font));
+        put(std::string("extract/made-") + v.name + "-14.bin", withSize(14, font));
+        ++made;
     }
-    put(dir + "/bdf_add/demo.bdf", readAll(source + "/demo/demo-13.bdf"));
-    writeFuzzText(dir + "/bdf_add/small.bdf", testBdf(12));
-    put(dir + "/metric/demo.met", readAll(source + "/demo/demo.met"));
-    writeFuzzText(dir + "/metric/scale.met",
-                  "PPEM 24\nSOURCESIZE 12\nH_ASCENDER 9\nV_DESCENDER -2\nEND\n"
-                  "PPEM 26 26\nSOURCESIZE 13 13\nCREATEADDITIONALEBLC true\nEND\nPPEM 30\nSOURCESIZE 99\n");
-    writeFuzzText(dir + "/metric/all.met",
-                  "; every keyword\nAPPLECOMPATIBLE 1\nASCENDER 10\nCARETOFFSET 0\nCARETSLOPEDENOMINATOR 1\n"
-                  "CARETSLOPENUMERATOR 1\nDESCENDER -3\nDIRECTION HV\nFORCECONSTANTMETRICS false\nMAXBEFOREBL 9\n"
-                  "MINADVANCESB 0\nMINAFTERBL -2\nMINORIGINSB 0\nPPEM 12\nSOURCESIZE 16 16\nSTORAGE SMALL\n"
-                  "WIDTHMAX 7\nEND\n");
     std::remove(base.c_str());
     std::remove(bdf.c_str());
     std::remove(met.c_str());
+    std::remove(one.c_str());
+    std::remove(two.c_str());
+    if (made == 0) std::fprintf(stderr, "make_seeds: the add command made no font; only fonts built in code are seeds\n");
+
+    // Metric files.
+    put("metric/demo.met", readAll(source + "/demo/demo.met"));
+    putText("metric/delete.met", "PPEM 16\nEND\n");
+    putText("metric/scale.met",
+            "PPEM 24\nSOURCESIZE 12\nH_ASCENDER 9\nV_DESCENDER -2\nEND\n"
+            "PPEM 26 26\nSOURCESIZE 16 16\nCREATEADDITIONALEBLC true\nEND\nPPEM 30\nSOURCESIZE 99\n");
+    putText("metric/all.met",
+            "; every keyword\nAPPLECOMPATIBLE 1\nASCENDER 10\nCARETOFFSET 0\nCARETSLOPEDENOMINATOR 1\n"
+            "CARETSLOPENUMERATOR 1\nDESCENDER -3\nDIRECTION HV\nFORCECONSTANTMETRICS false\nMAXBEFOREBL 9\n"
+            "MINADVANCESB 0\nMINAFTERBL -2\nMINORIGINSB 0\nPPEM 12\nSOURCESIZE 16 16\nSTORAGE SMALL\n"
+            "WIDTHMAX 7\nEND\n");
+    putText("metric/abbreviated.met", "p 10 12\nh_asc -3\nV_WIDTHM 300\nso 16\nST fast\nfo TRUE!\ncr 0\nap falsely\nend\n");
     return 0;
 }

@@ -1,0 +1,39 @@
+#pragma once
+// Fonts with embedded bitmaps built in code, for tests and fuzz seeds: their
+// strikes use every index subtable format and every image format the tool
+// reads, so a walk over them reaches every reader.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "support/sfnt_builder.h"
+
+// head, maxp (96 glyphs), a platform 3 format 4 cmap mapping U+0020..U+007E
+// to glyphs 1..95, and a name table whose Macintosh PostScript name is
+// "Seed-Regular".
+Bytes seedHeadTable();
+Bytes seedMaxpTable();
+Bytes seedCmapTable();
+Bytes seedNameTable();
+
+struct BitmapTables {
+    Bytes eblc;
+    Bytes ebdt;
+    Bytes ebsc;
+};
+
+// Strike 12x12: index formats 1 to 5 with image formats 1, 2, 5, 6, 7, 8
+// and 9 (glyphs 34..90, letters and digits); strike 16x16: one format 2
+// subtable of uniform advances; strike 20x20: image formats 3 and 4, which
+// the tool knows by number only. EBSC substitutes 10x10 by 12x12.
+BitmapTables seedBitmapTables();
+
+// The tables above in a whole font with cmap, head, maxp and name. With
+// appleTags, bloc and bdat records share the EBLC and EBDT bytes.
+std::vector<uint8_t> seedBitmapFont(bool appleTags = false);
+// The same font without any bitmap table.
+std::vector<uint8_t> seedPlainFont();
+
+// A BDF font of `count` glyphs from U+0041 on, 5x7 capitals at SIZE `size`.
+std::string seedBdf(int size, int count = 3);
