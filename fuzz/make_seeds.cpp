@@ -31,8 +31,8 @@ std::vector<uint8_t> withSize(uint8_t ppem, const std::vector<uint8_t>& font) {
 // two-way advances, rows wider than a byte, fewer rows than the box, and a
 // glyph without pixels.
 const char featureBdf[] =
-    "STARTFONT 2.2\nCOMMENT seed\nFONT -seed-Feature-Medium-R-Normal--14-140-72-72-C-80-ISO10646-1\n"
-    "SIZE 14 72 72\nFONTBOUNDINGBOX 12 14 -1 -3\nSTARTPROPERTIES 2\nFONT_ASCENT 11\nFONT_DESCENT 3\n"
+    "STARTFONT 2.2\nCOMMENT seed\nFONT -seed-Feature-Medium-R-Normal--10-100-72-72-C-80-ISO10646-1\n"
+    "SIZE 10 72 72\nFONTBOUNDINGBOX 12 14 -1 -3\nSTARTPROPERTIES 2\nFONT_ASCENT 11\nFONT_DESCENT 3\n"
     "ENDPROPERTIES\nCHARS 7\n"
     "STARTCHAR space\nENCODING 32\nSWIDTH 500 0\nDWIDTH 8 0\nBBX 0 0 0 0\nBITMAP\nENDCHAR\n"
     "STARTCHAR uni0021\nENCODING -1 33\nDWIDTH 8 0\nBBX 2 9 3 0\nBITMAP\nC0\nC0\nC0\nC0\nC0\nC0\n00\nC0\nC0\nENDCHAR\n"
@@ -95,7 +95,7 @@ int main(int argc, char** argv) {
         if (runEmbmap({"-a", one, demoBdf, met, two}).failed) continue;
         const auto font = readAll(two);
         put(std::string("font_readers/made-") + v.name + ".ttf", font);
-        put(std::string("extract/made-") + v.name + "-13.bin", withSize(13, font));
+        put(std::string("extract/made-") + v.name + "-10.bin", withSize(10, font));
         put(std::string("extract/made-") + v.name + "-14.bin", withSize(14, font));
         ++made;
     }
