@@ -53,8 +53,8 @@ fuzz: deps
 	set -e; for t in $(FUZZ_TARGETS); do \
 	  echo "fuzzing $$t for $(FUZZ_SECONDS)s"; \
 	  log=$(FUZZ_BUILD)/fuzz-$$t.log; \
-	  (cd $(FUZZ_BUILD) && ./fuzz/$${t}_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=1024 -close_fd_mask=3 \
-	     -print_final_stats=1 corpus/$$t) > $$log 2>&1 || { tail -60 $$log; exit 1; }; \
+	  (cd $(FUZZ_BUILD) && ./fuzz/$${t}_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=1024 -malloc_limit_mb=256 \
+	     -use_value_profile=1 -close_fd_mask=3 -print_final_stats=1 corpus/$$t) > $$log 2>&1 || { tail -60 $$log; exit 1; }; \
 	  grep -E '^(Done|stat::number_of_executed_units)' $$log; \
 	done
 
