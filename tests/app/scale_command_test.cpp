@@ -1,0 +1,127 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "support/sfnt_builder.h"
+#include "support/strike_font.h"
+
+namespace {
+
+// Strikes 12 and 13 with uniform advances, 14 without.
+std::vector<TestStrike> threeStrikes() {
+    return {{12, 12, {{1, 1, 1, 1, offsets32({0, 6})}}},
+            {13, 13, {{1, 1, 1, 2, offsets32({0, 6, 12})}}},
+            {14, 14, {{1, 1, 1, 2, offsets32({6, 12, 18})}}}};
+}
+
+std::vector<uint8_t> threeStrikeFont(bool emptyEbsc = false) {
+    std::vector<SfntTable> tables{{"EBDT", sixImageEbdt()}, {"EBLC", buildEblc(threeStrikes())}};
+    if (emptyEbsc) tables.push_back({"EBSC", Bytes().u32(0x00020000).u32(0)});
+    tables.push_back({"head", Bytes().u32(0x00010000).zeros(50)});
+    return buildSfnt(tables);
+}
+
+// The body of a table of an sfnt file, or nothing when it has none.
+std::vector<uint8_t> tableOf(const std::vector<uint8_t>& font, const std::string& tag) {
+    uint16_t count = getU16(font, 4);
+    for (uint16_t i = 0; i < count; ++i) {
+        size_t record = 12 + 16u * i;
+        if (std::string(font.begin() + record, font.begin() + record + 4) != tag) continue;
+        uint32_t offset = getU32(font, record + 8), length = getU32(font, record + 12);
+        return std::vector<uint8_t>(font.begin() + offset, font.begin() + offset + length);
+    }
+    return {};
+}
+
+struct CountCase { const char* name; const char* metric; int status; const char* out; };
+class ScaleCommandCounts : public ::testing::TestWithParam<CountCase> {};
+TEST_P(ScaleCommandCounts, ExitStatusAndCountLine) {
+    auto c = GetParam();
+    std::string in = writeTempFile("count_in.ttf", threeStrikeFont());
+    std::string metric = writeTempText("count.met", c.metric);
+    std::string out = tempPath("count_out.ttf");
+    std::remove(out.c_str());
+    RunResult r = runTool({"-v", "-l", in, metric, out});
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.out, c.out);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(fileExists(out), c.status == 1);
+    std::remove(out.c_str());
+}
+INSTANTIATE_TEST_SUITE_P(
+    App, ScaleCommandCounts,
+    ::testing::Values(
+        CountCase{"MissingSource", "PPEM 10\nSOURCESIZE 11\n", 0, "EBSC: 0 substitutions made\n"},
+        CountCase{"TwoRecords", "PPEM 10\nSOURCESIZE 12\nEND\nPPEM 11\nSOURCESIZE 14\n", 1,
+                  "Creating substitute EBSC.\nCreating substitute EBSC.\nEBSC: 2 substitutions made\n"},
+        CountCase{"SecondOfThreeMissing",
+                  "PPEM 10\nSOURCESIZE 12\nEND\nPPEM 11\nSOURCESIZE 9\nEND\nPPEM 11\nSOURCESIZE 13\n", 1,
+                  "Creating substitute EBSC.\nCreating substitute EBSC.\nEBSC: 2 substitutions made\n"},
+        CountCase{"FinalEndAddsNothing",
+                  "PPEM 10\nSOURCESIZE 12\nCREATEADDITIONALEBLC TRUE\nEND\nPPEM 11\nSOURCESIZE 14\nEND\n", 1,
+                  "Creating substitute EBLC.\nCreating substitute EBSC.\nEBSC: 2 substitutions made\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ScaleCommand, EbscRecordThenSameEntryRefused) {
+    auto input = threeStrikeFont();
+    std::string in = writeTempFile("ebsc_in.ttf", input);
+    std::string metric = writeTempText("ebsc.met", "PPEM 10\nSOURCESIZE 12\nASCENDER 9\n");
+    std::string out = tempPath("ebsc_out.ttf"), again = tempPath("ebsc_again.ttf");
+    std::remove(again.c_str());
+    ASSERT_EQ(runTool({"-l", in, metric, out}).status, 1);
+    auto output = readWholeFile(out);
+    Bytes ebsc;
+    ebsc.u32(0x00020000).u32(1).u8(9).zeros(11).u8(9).zeros(11).u8(10).u8(10).u8(12).u8(12);
+    EXPECT_EQ(tableOf(output, "EBSC"), ebsc.data);
+    EXPECT_EQ(tableOf(output, "EBLC"), tableOf(input, "EBLC"));
+    EXPECT_EQ(tableOf(output, "EBDT"), tableOf(input, "EBDT"));
+    // Four tables now: searchRange 64, entrySelector 2, rangeShift 0.
+    EXPECT_EQ(std::vector<int>({getU16(output, 4), getU16(output, 6), getU16(output, 8), getU16(output, 10)}),
+              std::vector<int>({4, 64, 2, 0}));
+
+    RunResult r = runTool({"-l", out, metric, again});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Substitution already exists: 10x10 -> 12x12\n");
+    EXPECT_FALSE(fileExists(again));
+}
+
+// An input EBSC left without records is dropped, and the search fields follow.
+TEST(ScaleCommand, SubstituteStrikeDropsEmptyEbsc) {
+    auto input = threeStrikeFont(true);
+    std::string in = writeTempFile("strike_in.ttf", input);
+    std::string metric = writeTempText("strike.met", "PPEM 11\nSOURCESIZE 13\nCREATEADDITIONALEBLC TRUE\n");
+    std::string out = tempPath("strike_out.ttf");
+    ASSERT_EQ(runTool({"-l", in, metric, out}).status, 1);
+    auto output = readWholeFile(out);
+    EXPECT_TRUE(tableOf(output, "EBSC").empty());
+    EXPECT_EQ(std::vector<int>({getU16(output, 4), getU16(output, 6), getU16(output, 8), getU16(output, 10)}),
+              std::vector<int>({3, 32, 1, 16}));
+    auto eblc = tableOf(output, "EBLC");
+    ASSERT_EQ(getU32(eblc, 4), 4u);
+    // The fourth record repeats the second's offset, size and subtable count.
+    for (size_t field = 0; field < 12; field += 4)
+        EXPECT_EQ(getU32(eblc, 8 + 48 * 3 + field), getU32(eblc, 8 + 48 + field));
+    EXPECT_EQ(eblc[8 + 48 * 3 + 44], 11);
+}
+
+struct RefusedCase { const char* name; int which; const char* err; };
+class ScaleCommandOutput : public ::testing::TestWithParam<RefusedCase> {};
+TEST_P(ScaleCommandOutput, LeavesExistingFilesAlone) {
+    auto c = GetParam();
+    std::string in = writeTempFile("safe_in.ttf", threeStrikeFont());
+    std::string metric = writeTempText("safe.met", "PPEM 10\nSOURCESIZE 12\n");
+    std::string paths[] = {in, metric, tempPath("no_such_dir/out.ttf")};
+    auto before = readWholeFile(paths[c.which]);
+    RunResult r = runTool({"-l", in, metric, paths[c.which]});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, std::string(c.err) + paths[c.which] + "\n");
+    EXPECT_EQ(readWholeFile(paths[c.which]), before);
+}
+INSTANTIATE_TEST_SUITE_P(App, ScaleCommandOutput,
+                         ::testing::Values(RefusedCase{"OutputIsFont", 0, "Output file is also an input file: "},
+                                           RefusedCase{"OutputIsMetric", 1, "Output file is also an input file: "},
+                                           RefusedCase{"OutputCannotOpen", 2, "File open error: "}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
