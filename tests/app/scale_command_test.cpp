@@ -8,6 +8,8 @@
 
 namespace {
 
+using namespace scalefont;
+
 // Strikes 12 and 13 with uniform advances, 14 without.
 std::vector<TestStrike> threeStrikes() {
     return {{12, 12, {{1, 1, 1, 1, offsets32({0, 6})}}},

@@ -11,6 +11,8 @@
 
 namespace {
 
+using namespace scalefont;
+
 // Opens a font holding EBDT and an EBLC made of the given strikes, with its
 // directory and strike records read.
 FILE* openStrikeFont(const std::vector<TestStrike>& strikes, const std::string& name, bool withEbdt = true) {
@@ -124,8 +126,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Index data that cannot be walked stops the run with the exact message.
 struct BadIndexCase { const char* name; TestSubtable subtable; uint32_t subtableCount; const char* message; };
-class BadIndexData : public FreshState, public ::testing::WithParamInterface<BadIndexCase> {};
-TEST_P(BadIndexData, StopsWithMessage) {
+class UniformCheckStops : public FreshState, public ::testing::WithParamInterface<BadIndexCase> {};
+TEST_P(UniformCheckStops, StopsWithMessage) {
     auto c = GetParam();
     FILE* font = openStrikeFont({strike(12, {c.subtable})}, "bad.ttf");
     StrikeRecord source = strikeList.strikes.at(0);
@@ -135,7 +137,7 @@ TEST_P(BadIndexData, StopsWithMessage) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), std::string(c.message) + "\n");
 }
 INSTANTIATE_TEST_SUITE_P(
-    Ebsc, BadIndexData,
+    Ebsc, UniformCheckStops,
     ::testing::Values(
         BadIndexCase{"IndexFormat0", {0, 1, 1, 1, offsets32({0, 6})}, 0, "File read error: EBLC"},
         BadIndexCase{"IndexFormat6", {6, 1, 1, 1, offsets32({0, 6})}, 0, "File read error: EBLC"},

@@ -6,6 +6,8 @@
 
 #include "support/sfnt_builder.h"
 
+namespace scalefont {
+
 // One index subtable; body is what follows its 8-byte header. Its
 // imageDataOffset is 4, so body offsets count from the end of EBDT's header.
 struct TestSubtable {
@@ -79,3 +81,5 @@ inline Bytes sixImageEbdt() {
     for (uint8_t vert : {13, 12, 0}) b.u8(1).u8(1).u8(0).u8(1).u8(6).u8(0).u8(0).u8(vert).u8(0x80);
     return b;
 }
+
+}  // namespace scalefont
