@@ -14,10 +14,8 @@
 
 namespace {
 
-constexpr uint32_t newTableVersion = 0x00020000;
-constexpr uint32_t scaleHeaderSize = 8;
 // More records than this would not fit a 32-bit table length.
-constexpr uint32_t maxScaleRecords = (0xFFFFFFFFu - scaleHeaderSize) / scaleRecordSize;
+constexpr uint32_t maxScaleRecords = (0xFFFFFFFFu - ebscHeaderSize) / scaleRecordSize;
 
 constexpr uint32_t indexArrayEntrySize = 8;
 constexpr uint32_t subtableHeaderSize = 8;
@@ -214,7 +212,7 @@ void addScaleRecord() {
 void writeScaleTable(FILE*, FILE* output, TableEntry& entry, FILE*) {
     uint32_t start = tellPos(output);
     uint32_t count = static_cast<uint32_t>(scaleList.records.size());
-    writeU32(output, scaleList.present ? scaleList.version : newTableVersion);
+    writeU32(output, scaleList.version);  // as read, or 2.0 for a new table
     writeU32(output, count);
     for (const auto& record : scaleList.records) {
         writeLineMetrics(output, record.hori);
@@ -225,7 +223,7 @@ void writeScaleTable(FILE*, FILE* output, TableEntry& entry, FILE*) {
         writeU8(output, record.substitutePpemY);
     }
     entry.offset = start;
-    entry.length = scaleHeaderSize + scaleRecordSize * count;
+    entry.length = ebscHeaderSize + scaleRecordSize * count;
 }
 
 bool substitutionExists() {

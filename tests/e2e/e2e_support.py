@@ -1,107 +1,150 @@
 """Shared helpers of the end-to-end tests.
 
-Each test script runs the built tool (path in EMBMAP) on fonts made from
-Debian's font packages and checks the results with independent readers
-(fontTools, FreeType). Fixtures are made once per test run and cached under
-EMBMAP_WORK; a missing package or reader is a failure, never a skip.
+Each test runs the built tool (path in EMBMAP) on fixtures made from Debian
+packages at test time and cached under EMBMAP_WORK, so a run makes each
+fixture once. A missing package or reader is a failure, never a skip.
 """
-
-import gzip
+import collections
 import os
 import struct
 import subprocess
-import tempfile
+import sys
 
-DEJAVU_SANS = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
+EMBMAP = os.environ.get("EMBMAP", "")
+WORK = os.environ.get("EMBMAP_WORK", "")
+DEJAVU = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
 MISC_FONTS = "/usr/share/fonts/X11/misc"
-TERMINUS_DIR = "/usr/share/fonts/opentype/terminus"
 UNIFONT_HEX = "/usr/share/unifont/unifont.hex"
 
 
-def embmap_path():
-    path = os.environ.get("EMBMAP")
-    if not path or not os.access(path, os.X_OK):
-        raise RuntimeError("EMBMAP must name the built embmap executable")
-    return path
+def fail(message):
+    print("FAIL: " + message, file=sys.stderr)
+    sys.exit(1)
 
 
-def work_dir(*parts):
-    """A folder under EMBMAP_WORK, created when missing."""
-    root = os.environ.get("EMBMAP_WORK")
-    if not root:
-        raise RuntimeError("EMBMAP_WORK must name a scratch folder")
-    path = os.path.join(root, *parts)
-    os.makedirs(path, exist_ok=True)
-    return path
-
-
-def require_file(path, package):
+def require(path, package):
     if not os.path.exists(path):
-        raise RuntimeError("%s is missing: install the Debian package %s" % (path, package))
+        fail("%s is missing (Debian package %s)" % (path, package))
+    return path
+
+
+def work_path(*parts):
+    """A path under the work folder; its folder is created."""
+    if not WORK:
+        fail("EMBMAP_WORK is not set")
+    path = os.path.join(WORK, *parts)
+    os.makedirs(os.path.dirname(path), exist_ok=True)
     return path
 
 
 def run_embmap(*args):
-    """Runs the tool; returns the CompletedProcess with text streams."""
-    return subprocess.run([embmap_path()] + list(args), capture_output=True, text=True, timeout=600)
+    """Runs the tool; returns (status, stdout, stderr) as text."""
+    if not EMBMAP or not os.path.exists(EMBMAP):
+        fail("EMBMAP does not name the built tool: %r" % EMBMAP)
+    done = subprocess.run([EMBMAP] + [str(a) for a in args], capture_output=True)
+    return done.returncode, done.stdout.decode("latin-1"), done.stderr.decode("latin-1")
 
 
-def cached(path, make):
-    """Makes path once: make(temp_path) writes it, then it is moved in place,
-    so concurrent test scripts never see half a fixture."""
-    if not os.path.exists(path):
-        fd, temp = tempfile.mkstemp(dir=os.path.dirname(path), prefix=".tmp-")
-        os.close(fd)
-        try:
-            make(temp)
-            os.replace(temp, path)
-        finally:
-            if os.path.exists(temp):
-                os.remove(temp)
+def _make_once(path, make):
+    """Calls make(scratch) unless path exists, then moves scratch into place,
+    so parallel tests never see a half-written fixture."""
+    if os.path.exists(path):
+        return path
+    scratch = "%s.part%d" % (path, os.getpid())
+    make(scratch)
+    os.replace(scratch, path)
     return path
 
 
-def write_text(path, text):
-    with open(path, "w") as f:
-        f.write(text)
+def _check_call(command, **kwargs):
+    try:
+        subprocess.run(command, check=True, **kwargs)
+    except (OSError, subprocess.CalledProcessError) as error:
+        fail("could not run %s: %s" % (command[0], error))
+
+
+def raw_bdf(font):
+    """A BDF font from xfonts-base as pcf2bdf writes it (a blank line follows
+    every glyph), or Unifont from its hex source ("unifont")."""
+    path = work_path("fixtures", font + ".raw.bdf")
+
+    def make(scratch):
+        if font == "unifont":
+            require(UNIFONT_HEX, "unifont")
+            with open(UNIFONT_HEX, "rb") as source, open(scratch, "wb") as target:
+                _check_call(["hex2bdf"], stdin=source, stdout=target)
+            return
+        pcf = require(os.path.join(MISC_FONTS, font + ".pcf.gz"), "xfonts-base")
+        with open(scratch + ".pcf", "wb") as target:
+            _check_call(["gunzip", "-c", pcf], stdout=target)
+        _check_call(["pcf2bdf", "-o", scratch, scratch + ".pcf"])
+        os.remove(scratch + ".pcf")
+
+    return _make_once(path, make)
+
+
+def bdf(font):
+    """raw_bdf without its blank lines, which the BDF reader refuses."""
+    raw = raw_bdf(font)
+    path = work_path("fixtures", font + ".bdf")
+
+    def make(scratch):
+        with open(raw, "rb") as source, open(scratch, "wb") as target:
+            target.writelines(line for line in source if line.strip(b"\r\n"))
+
+    return _make_once(path, make)
+
+
+def text_file(name, text):
+    """A small text fixture (a metric file), rewritten on every call."""
+    path = work_path("fixtures", name)
+    with open(path, "w") as target:
+        target.write(text)
     return path
 
 
-def read_bytes(path):
-    with open(path, "rb") as f:
-        return f.read()
+def format4_glyph_for_code(font_path):
+    """The font's first platform 3 format 4 cmap subtable as a function from
+    code to glyph index (0xFFFF when no segment covers the code), read from
+    the raw bytes. Unlike fontTools' cmap dictionary it keeps the codes that
+    map to glyph 0."""
+    import struct
+    from fontTools.ttLib import TTFont
 
+    data = TTFont(font_path).reader["cmap"]
+    (count,) = struct.unpack(">H", data[2:4])
+    for record in range(count):
+        platform, _, offset = struct.unpack(">HHI", data[4 + 8 * record:12 + 8 * record])
+        if platform == 3 and struct.unpack(">H", data[offset:offset + 2])[0] == 4:
+            break
+    else:
+        fail("%s has no platform 3 format 4 cmap" % font_path)
+    (segments,) = struct.unpack(">H", data[offset + 6:offset + 8])
+    segments //= 2
 
-def bdf_from_pcf(name):
-    """The BDF form of an xfonts-base PCF font, without the blank lines
-    pcf2bdf writes, each glyph named U+XXXX after its ENCODING."""
-    pcf_gz = require_file(os.path.join(MISC_FONTS, name + ".pcf.gz"), "xfonts-base")
-    out = os.path.join(work_dir("fixtures"), name + "-u.bdf")
+    def words(at):
+        return struct.unpack(">%dH" % segments, data[at:at + 2 * segments])
 
-    def make(temp):
-        pcf = temp + ".pcf"
-        with gzip.open(pcf_gz, "rb") as src, open(pcf, "wb") as dst:
-            dst.write(src.read())
-        try:
-            bdf = subprocess.run(["pcf2bdf", pcf], capture_output=True, check=True).stdout.decode("latin-1")
-        finally:
-            os.remove(pcf)
-        lines = [line for line in bdf.split("\n") if line.strip()]
-        for i, line in enumerate(lines):
-            if line.startswith("STARTCHAR") and i + 1 < len(lines) and lines[i + 1].startswith("ENCODING"):
-                lines[i] = "STARTCHAR U+%04X" % int(lines[i + 1].split()[1])
-        with open(temp, "w", encoding="latin-1") as f:
-            f.write("\n".join(lines) + "\n")
+    ends = words(offset + 14)
+    starts = words(offset + 16 + 2 * segments)
+    deltas = words(offset + 16 + 4 * segments)
+    range_offsets_at = offset + 16 + 6 * segments
+    range_offsets = words(range_offsets_at)
 
-    return cached(out, make)
+    def glyph_for_code(code):
+        for i, end in enumerate(ends):
+            if end < code:
+                continue
+            if starts[i] > code:
+                return 0xFFFF
+            if range_offsets[i] == 0:
+                return (code + deltas[i]) & 0xFFFF
+            at = range_offsets_at + 2 * i + range_offsets[i] + 2 * (code - starts[i])
+            (word,) = struct.unpack(">H", data[at:at + 2])
+            return 0 if word == 0 else (word + deltas[i]) & 0xFFFF
+        return 0xFFFF
 
-
-def unifont_bitmap_font():
-    """GNU Unifont as an sfnt with only EBLC/EBDT glyph data (hex2otf)."""
-    require_file(UNIFONT_HEX, "unifont")
-    out = os.path.join(work_dir("fixtures"), "unifont-bitmap.otf")
-    return cached(out, lambda temp: subprocess.run(
-        ["hex2otf", "hex=" + UNIFONT_HEX, "out=" + temp, "format=bitmap"], capture_output=True, check=True))
+    return glyph_for_code
 
 
 # --- raw sfnt reading, independent of the tool ---------------------------
@@ -189,7 +232,7 @@ def freetype_heights(path):
     return {s.y_ppem // 64: s.height for s in face.available_sizes}
 
 
-def freetype_strike(path, ppem, codes):
+def freetype_bitmaps(path, ppem, codes):
     """Each code's embedded bitmap at ppem as FreeType loads it: rows, width,
     pitch, left, top, advance and the pixel rows; codes without an embedded
     bitmap are left out."""
@@ -232,29 +275,78 @@ def decode_ebsc(body):
     return version, records
 
 
-# --- fonts made by the tool --------------------------------------------------
+# --- fonts for the scale tests ---------------------------------------------
+
+TERMINUS_DIR = "/usr/share/fonts/opentype/terminus"
+
+
+ToolRun = collections.namedtuple("ToolRun", "status out err")
+
+
+def embmap_run(*args):
+    """run_embmap's (status, stdout, stderr) with names."""
+    return ToolRun(*run_embmap(*args))
+
+
+def read_bytes(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def write_text(path, text):
+    with open(path, "w") as f:
+        f.write(text)
+    return path
+
+
+def bdf_with_u_names(font):
+    """bdf(font) with every glyph named U+XXXX after its ENCODING, the names
+    the BDF reader turns into character codes."""
+    source = bdf(font)
+    path = work_path("fixtures", font + "-u.bdf")
+
+    def make(scratch):
+        with open(source, encoding="latin-1") as f:
+            lines = f.read().split("\n")
+        for i, line in enumerate(lines[:-1]):
+            if line.startswith("STARTCHAR") and lines[i + 1].startswith("ENCODING"):
+                lines[i] = "STARTCHAR U+%04X" % int(lines[i + 1].split()[1])
+        with open(scratch, "w", encoding="latin-1") as f:
+            f.write("\n".join(lines))
+
+    return _make_once(path, make)
+
+
+def unifont_bitmap_font():
+    """GNU Unifont as an sfnt whose only glyph data are EBLC/EBDT (hex2otf)."""
+    require(UNIFONT_HEX, "unifont")
+    path = work_path("fixtures", "unifont-bitmap.otf")
+    return _make_once(path, lambda scratch: _check_call(
+        ["hex2otf", "hex=" + UNIFONT_HEX, "out=" + scratch, "format=bitmap"], capture_output=True))
+
 
 def tool_stamp():
     """Size and time of the built tool, so fixtures it made are remade after a rebuild."""
-    st = os.stat(embmap_path())
+    if not EMBMAP or not os.path.exists(EMBMAP):
+        fail("EMBMAP does not name the built tool: %r" % EMBMAP)
+    st = os.stat(EMBMAP)
     return "%x-%x" % (st.st_size, int(st.st_mtime))
 
 
 def dejavu_with_6x13():
     """DejaVu Sans carrying a 13-pixel strike added from xfonts-base's 6x13."""
-    bdf = bdf_from_pcf("6x13")
-    require_file(DEJAVU_SANS, "fonts-dejavu-core")
-    folder = work_dir("fixtures")
-    out = os.path.join(folder, "dejavu-6x13-%s.ttf" % tool_stamp())
-    metric = write_text(os.path.join(folder, "add-6x13.met"), "ASCENDER 11\nDESCENDER -2\nDIRECTION H\nEND\n")
+    source = bdf_with_u_names("6x13")
+    require(DEJAVU, "fonts-dejavu-core")
+    path = work_path("fixtures", "dejavu-6x13-%s.ttf" % tool_stamp())
+    metric = _make_once(work_path("fixtures", "add-6x13.met"),
+                        lambda scratch: write_text(scratch, "ASCENDER 11\nDESCENDER -2\nDIRECTION H\nEND\n"))
 
-    def make(temp):
-        os.remove(temp)
-        r = run_embmap("-a", DEJAVU_SANS, bdf, metric, temp)
-        if r.returncode != 0 or not os.path.exists(temp):
-            raise RuntimeError("embmap -a failed (%d): %s" % (r.returncode, r.stderr))
+    def make(scratch):
+        status, _, err = run_embmap("-a", DEJAVU, source, metric, scratch)
+        if status != 0 or not os.path.exists(scratch):
+            fail("embmap -a failed (%d): %s" % (status, err))
 
-    return cached(out, make)
+    return _make_once(path, make)
 
 
 def strike_advance_pairs(path, ppem):

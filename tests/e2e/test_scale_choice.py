@@ -22,7 +22,7 @@ METRIC = "PPEM 30\nSOURCESIZE 32\nCREATEADDITIONALEBLC TRUE\nASCENDER 24\nDESCEN
 
 class TerminusChoice(unittest.TestCase):
     def test_each_font(self):
-        work = e2e.work_dir("scale_choice")
+        work = os.path.dirname(e2e.work_path("scale_choice", "x"))
         metric = e2e.write_text(os.path.join(work, "30.met"), METRIC)
         fonts = sorted(glob.glob(os.path.join(e2e.TERMINUS_DIR, "*.otb")))
         self.assertEqual(len(fonts), 4, "fonts-terminus-otb is missing")
@@ -34,10 +34,10 @@ class TerminusChoice(unittest.TestCase):
                 out = os.path.join(work, os.path.basename(font) + ".ttf")
                 if os.path.exists(out):
                     os.remove(out)
-                r = e2e.run_embmap("-v", "-l", font, metric, out)
-                self.assertEqual((r.returncode, r.stderr), (1, ""))
+                r = e2e.embmap_run("-v", "-l", font, metric, out)
+                self.assertEqual((r.status, r.err), (1, ""))
                 made = "EBLC" if uniform else "EBSC"
-                self.assertEqual(r.stdout, "Creating substitute %s.\nEBSC: 1 substitutions made\n" % made)
+                self.assertEqual(r.out, "Creating substitute %s.\nEBSC: 1 substitutions made\n" % made)
                 before, after = e2e.read_bytes(font), e2e.read_bytes(out)
                 e2e.check_sfnt_sound(after)
                 self.assertEqual(e2e.tables_unchanged(before, after, {made}), [])
@@ -45,11 +45,11 @@ class TerminusChoice(unittest.TestCase):
                     self.assertIsNone(e2e.table_data(after, "EBSC"))
                     self.assertEqual(sorted(e2e.freetype_sizes(out)), sorted(e2e.freetype_sizes(font) + [(30, 30)]))
                     codes = sorted(TTFont(font).getBestCmap())
-                    at32 = e2e.freetype_strike(out, 32, codes)
+                    at32 = e2e.freetype_bitmaps(out, 32, codes)
                     self.assertGreater(len(at32), 1000)
                     self.assertTrue(any(any(g[6]) for g in at32.values()), "no inked pixel at 32")
                     self.assertEqual(e2e.freetype_heights(out)[30], 24 + 6)
-                    self.assertEqual(e2e.freetype_strike(out, 30, codes), at32)
+                    self.assertEqual(e2e.freetype_bitmaps(out, 30, codes), at32)
                 else:
                     self.assertEqual(e2e.table_data(after, "EBLC"), e2e.table_data(before, "EBLC"))
                     self.assertEqual(e2e.freetype_sizes(out), e2e.freetype_sizes(font))

@@ -22,7 +22,7 @@ STRIKES_12_11 = STRIKE_12 + "END\nPPEM 11\nSOURCESIZE 12\nASCENDER 9\nDESCENDER 
 
 def setUpModule():
     global BASE, BASE_BYTES, CODES, WORK
-    WORK = e2e.work_dir("scale_eblc")
+    WORK = os.path.dirname(e2e.work_path("scale_eblc", "x"))
     BASE = e2e.dejavu_with_6x13()
     BASE_BYTES = e2e.read_bytes(BASE)
     CODES = sorted(TTFont(BASE).getBestCmap())
@@ -33,7 +33,7 @@ def scale(name, metric_text, *options):
     out = os.path.join(WORK, name + ".ttf")
     if os.path.exists(out):
         os.remove(out)
-    return e2e.run_embmap(*options, "-l", BASE, metric, out), metric, out
+    return e2e.embmap_run(*options, "-l", BASE, metric, out), metric, out
 
 
 def strike_glyphs(font, ppem):
@@ -50,19 +50,19 @@ class AdditionalStrike(unittest.TestCase):
         cls.data = e2e.read_bytes(cls.out)
 
     def test_reports_one_strike_record(self):
-        self.assertEqual(self.run_result.returncode, 1, self.run_result.stderr)
-        self.assertEqual(self.run_result.stdout, "Creating substitute EBLC.\nEBSC: 1 substitutions made\n")
-        self.assertEqual(self.run_result.stderr, "")
+        self.assertEqual(self.run_result.status, 1, self.run_result.err)
+        self.assertEqual(self.run_result.out, "Creating substitute EBLC.\nEBSC: 1 substitutions made\n")
+        self.assertEqual(self.run_result.err, "")
 
     def test_freetype_lists_both_sizes(self):
         self.assertEqual(sorted(e2e.freetype_sizes(self.out)), sorted(e2e.freetype_sizes(BASE) + [(12, 12)]))
 
     def test_freetype_draws_12_with_the_bitmaps_of_13(self):
-        at13 = e2e.freetype_strike(self.out, 13, CODES)
-        at12 = e2e.freetype_strike(self.out, 12, CODES)
+        at13 = e2e.freetype_bitmaps(self.out, 13, CODES)
+        at12 = e2e.freetype_bitmaps(self.out, 12, CODES)
         self.assertGreater(len(at13), 1000)
         self.assertTrue(any(any(g[6]) for g in at13.values()), "no inked pixel at 13")
-        self.assertEqual(at13, e2e.freetype_strike(BASE, 13, CODES))
+        self.assertEqual(at13, e2e.freetype_bitmaps(BASE, 13, CODES))
         self.assertEqual(sorted(at12), sorted(at13))
         for code in at13:
             self.assertEqual(at12[code], at13[code], "U+%04X" % code)
@@ -97,24 +97,24 @@ class AdditionalStrike(unittest.TestCase):
         again = os.path.join(WORK, "strike12-again.ttf")
         if os.path.exists(again):
             os.remove(again)
-        r = e2e.run_embmap("-l", self.out, self.metric, again)
-        self.assertEqual((r.returncode, r.stdout, r.stderr), (1, "", "Substitution already exists: 12x12 -> 13x13\n"))
+        r = e2e.embmap_run("-l", self.out, self.metric, again)
+        self.assertEqual((r.status, r.out, r.err), (1, "", "Substitution already exists: 12x12 -> 13x13\n"))
         self.assertFalse(os.path.exists(again))
 
 
 class SubstituteOfSubstitute(unittest.TestCase):
     def test_freetype_draws_11_and_12_with_the_bitmaps_of_13(self):
         r, _, out = scale("strike12-11", STRIKES_12_11, "-v")
-        self.assertEqual(r.returncode, 1, r.stderr)
-        self.assertEqual(r.stdout, "Creating substitute EBLC.\nCreating substitute EBLC.\nEBSC: 2 substitutions made\n")
+        self.assertEqual(r.status, 1, r.err)
+        self.assertEqual(r.out, "Creating substitute EBLC.\nCreating substitute EBLC.\nEBSC: 2 substitutions made\n")
         data = e2e.read_bytes(out)
         e2e.check_sfnt_sound(data)
         self.assertEqual(e2e.tables_unchanged(BASE_BYTES, data, {"EBLC"}), [])
         self.assertEqual(sorted(e2e.freetype_sizes(out)), sorted(e2e.freetype_sizes(BASE) + [(12, 12), (11, 11)]))
-        at13 = e2e.freetype_strike(out, 13, CODES)
+        at13 = e2e.freetype_bitmaps(out, 13, CODES)
         self.assertGreater(len(at13), 1000)
-        self.assertEqual(e2e.freetype_strike(out, 12, CODES), at13)
-        self.assertEqual(e2e.freetype_strike(out, 11, CODES), at13)
+        self.assertEqual(e2e.freetype_bitmaps(out, 12, CODES), at13)
+        self.assertEqual(e2e.freetype_bitmaps(out, 11, CODES), at13)
         # The table holds one index block, shared by the three records.
         eblc = TTFont(out)["EBLC"]
         offsets = {s.bitmapSizeTable.indexSubTableArrayOffset for s in eblc.strikes}

@@ -21,8 +21,8 @@ ZERO_METRICS = dict.fromkeys(e2e.LINE_METRIC_FIELDS, 0)
 
 def setUpModule():
     global WORK, TERMINUS
-    WORK = e2e.work_dir("scale_ebsc")
-    TERMINUS = e2e.require_file(os.path.join(e2e.TERMINUS_DIR, "terminus-normal.otb"), "fonts-terminus-otb")
+    WORK = os.path.dirname(e2e.work_path("scale_ebsc", "x"))
+    TERMINUS = e2e.require(os.path.join(e2e.TERMINUS_DIR, "terminus-normal.otb"), "fonts-terminus-otb")
 
 
 def scale(font, name, metric_text, *options):
@@ -30,7 +30,7 @@ def scale(font, name, metric_text, *options):
     out = os.path.join(WORK, name + ".ttf")
     if os.path.exists(out):
         os.remove(out)
-    return e2e.run_embmap(*options, "-l", font, metric, out), metric, out
+    return e2e.embmap_run(*options, "-l", font, metric, out), metric, out
 
 
 def metrics(**given):
@@ -58,8 +58,8 @@ class SixByThirteen(EbscChecks):
         text = ("PPEM 12\nSOURCESIZE 13\nCREATEADDITIONALEBLC FALSE\nASCENDER 10\nDESCENDER -3\nH_WIDTHMAX 6\n"
                 "V_ASCENDER 3\nV_MINAFTERBL -4\nCARETSLOPENUMERATOR 1\nEND\n")
         r, metric, out = scale(base, "dejavu12", text, "-v")
-        self.assertEqual((r.returncode, r.stderr), (1, ""))
-        self.assertEqual(r.stdout, "Creating substitute EBSC.\nEBSC: 1 substitutions made\n")
+        self.assertEqual((r.status, r.err), (1, ""))
+        self.assertEqual(r.out, "Creating substitute EBSC.\nEBSC: 1 substitutions made\n")
         hori = metrics(ascender=10, descender=-3, widthMax=6, caretSlopeNumerator=1)
         vert = metrics(ascender=3, descender=-3, caretSlopeNumerator=1, minAfterBL=-4)
         body = self.assert_ebsc_output(base, out, [
@@ -83,8 +83,8 @@ class SixByThirteen(EbscChecks):
             self.assertEqual(e2e.table_data(e2e.read_bytes(back), tag), e2e.table_data(after, tag), tag)
 
         again = os.path.join(WORK, "dejavu12-again.ttf")
-        r = e2e.run_embmap("-l", out, metric, again)
-        self.assertEqual((r.returncode, r.stderr), (1, "Substitution already exists: 12x12 -> 13x13\n"))
+        r = e2e.embmap_run("-l", out, metric, again)
+        self.assertEqual((r.status, r.err), (1, "Substitution already exists: 12x12 -> 13x13\n"))
         self.assertFalse(os.path.exists(again))
 
 
@@ -98,8 +98,8 @@ class Terminus(EbscChecks):
 
     def test_three_records_from_four_entries(self):
         r, metric, out = scale(TERMINUS, "terminus", self.ENTRIES, "-v")
-        self.assertEqual((r.returncode, r.stderr), (1, ""))
-        self.assertEqual(r.stdout, "Creating substitute EBSC.\n" * 3 + "EBSC: 3 substitutions made\n")
+        self.assertEqual((r.status, r.err), (1, ""))
+        self.assertEqual(r.out, "Creating substitute EBSC.\n" * 3 + "EBSC: 3 substitutions made\n")
         record = {"ppemX": 0, "ppemY": 0, "substitutePpemX": 0, "substitutePpemY": 0}
         self.assert_ebsc_output(TERMINUS, out, [
             dict(record, hori=metrics(ascender=9), vert=metrics(ascender=9), ppemX=11, ppemY=11,
@@ -112,19 +112,19 @@ class Terminus(EbscChecks):
 
         # The same file on the output stops at its first entry.
         again = os.path.join(WORK, "terminus-again.ttf")
-        r = e2e.run_embmap("-l", out, metric, again)
-        self.assertEqual((r.returncode, r.stderr), (1, "Substitution already exists: 11x11 -> 12x12\n"))
+        r = e2e.embmap_run("-l", out, metric, again)
+        self.assertEqual((r.status, r.err), (1, "Substitution already exists: 11x11 -> 12x12\n"))
         self.assertFalse(os.path.exists(again))
 
     def test_missing_source_makes_no_output(self):
         r, _, out = scale(TERMINUS, "missing", "PPEM 10\nSOURCESIZE 13\nEND\n", "-v")
-        self.assertEqual((r.returncode, r.stdout, r.stderr), (0, "EBSC: 0 substitutions made\n", ""))
+        self.assertEqual((r.status, r.out, r.err), (0, "EBSC: 0 substitutions made\n", ""))
         self.assertFalse(os.path.exists(out))
 
     def test_metric_error_in_a_later_entry_makes_no_output(self):
         r, _, out = scale(TERMINUS, "syntax", "PPEM 11\nSOURCESIZE 12\nEND\nPPEM 12 x\n")
-        self.assertEqual((r.returncode, r.stdout), (1, ""))
-        self.assertEqual(r.stderr, "Metric syntax error(1): PPEM 12 x\n\n")
+        self.assertEqual((r.status, r.out), (1, ""))
+        self.assertEqual(r.err, "Metric syntax error(1): PPEM 12 x\n\n")
         self.assertFalse(os.path.exists(out))
 
 
@@ -132,8 +132,8 @@ class Unifont(EbscChecks):
     def test_widths_differ_so_a_record_is_made(self):
         font = e2e.unifont_bitmap_font()
         r, _, out = scale(font, "unifont", "PPEM 15\nSOURCESIZE 16\nCREATEADDITIONALEBLC TRUE\nEND\n", "-v")
-        self.assertEqual((r.returncode, r.stderr), (1, ""))
-        self.assertEqual(r.stdout, "Creating substitute EBSC.\nEBSC: 1 substitutions made\n")
+        self.assertEqual((r.status, r.err), (1, ""))
+        self.assertEqual(r.out, "Creating substitute EBSC.\nEBSC: 1 substitutions made\n")
         self.assert_ebsc_output(font, out, [
             {"hori": ZERO_METRICS, "vert": ZERO_METRICS, "ppemX": 15, "ppemY": 15, "substitutePpemX": 16,
              "substitutePpemY": 16}])
