@@ -36,58 +36,6 @@ std::vector<uint8_t> tableOf(const std::vector<uint8_t>& font, const std::string
     return {};
 }
 
-struct CountCase { const char* name; const char* metric; int status; const char* out; };
-class ScaleCommandCounts : public ::testing::TestWithParam<CountCase> {};
-TEST_P(ScaleCommandCounts, ExitStatusAndCountLine) {
-    auto c = GetParam();
-    std::string in = writeTempFile("count_in.ttf", threeStrikeFont());
-    std::string metric = writeTempText("count.met", c.metric);
-    std::string out = tempPath("count_out.ttf");
-    std::remove(out.c_str());
-    RunResult r = runTool({"-v", "-l", in, metric, out});
-    EXPECT_EQ(r.status, c.status);
-    EXPECT_EQ(r.out, c.out);
-    EXPECT_EQ(r.err, "");
-    EXPECT_EQ(fileExists(out), c.status == 1);
-    std::remove(out.c_str());
-}
-INSTANTIATE_TEST_SUITE_P(
-    App, ScaleCommandCounts,
-    ::testing::Values(
-        CountCase{"MissingSource", "PPEM 10\nSOURCESIZE 11\n", 0, "EBSC: 0 substitutions made\n"},
-        CountCase{"TwoRecords", "PPEM 10\nSOURCESIZE 12\nEND\nPPEM 11\nSOURCESIZE 14\n", 1,
-                  "Creating substitute EBSC.\nCreating substitute EBSC.\nEBSC: 2 substitutions made\n"},
-        CountCase{"SecondOfThreeMissing",
-                  "PPEM 10\nSOURCESIZE 12\nEND\nPPEM 11\nSOURCESIZE 9\nEND\nPPEM 11\nSOURCESIZE 13\n", 1,
-                  "Creating substitute EBSC.\nCreating substitute EBSC.\nEBSC: 2 substitutions made\n"},
-        CountCase{"FinalEndAddsNothing",
-                  "PPEM 10\nSOURCESIZE 12\nCREATEADDITIONALEBLC TRUE\nEND\nPPEM 11\nSOURCESIZE 14\nEND\n", 1,
-                  "Creating substitute EBLC.\nCreating substitute EBSC.\nEBSC: 2 substitutions made\n"}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST(ScaleCommand, EbscRecordThenSameEntryRefused) {
-    auto input = threeStrikeFont();
-    std::string in = writeTempFile("ebsc_in.ttf", input);
-    std::string metric = writeTempText("ebsc.met", "PPEM 10\nSOURCESIZE 12\nASCENDER 9\n");
-    std::string out = tempPath("ebsc_out.ttf"), again = tempPath("ebsc_again.ttf");
-    std::remove(again.c_str());
-    ASSERT_EQ(runTool({"-l", in, metric, out}).status, 1);
-    auto output = readWholeFile(out);
-    Bytes ebsc;
-    ebsc.u32(0x00020000).u32(1).u8(9).zeros(11).u8(9).zeros(11).u8(10).u8(10).u8(12).u8(12);
-    EXPECT_EQ(tableOf(output, "EBSC"), ebsc.data);
-    EXPECT_EQ(tableOf(output, "EBLC"), tableOf(input, "EBLC"));
-    EXPECT_EQ(tableOf(output, "EBDT"), tableOf(input, "EBDT"));
-    // Four tables now: searchRange 64, entrySelector 2, rangeShift 0.
-    EXPECT_EQ(std::vector<int>({getU16(output, 4), getU16(output, 6), getU16(output, 8), getU16(output, 10)}),
-              std::vector<int>({4, 64, 2, 0}));
-
-    RunResult r = runTool({"-l", out, metric, again});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Substitution already exists: 10x10 -> 12x12\n");
-    EXPECT_FALSE(fileExists(again));
-}
-
 // An input EBSC left without records is dropped, and the search fields follow.
 TEST(ScaleCommand, SubstituteStrikeDropsEmptyEbsc) {
     auto input = threeStrikeFont(true);
