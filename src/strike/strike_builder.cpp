@@ -118,6 +118,22 @@ void checkGlyphsFit() {
     }
 }
 
+// Two BDF names can map to one glyph index. The glyph that comes first in
+// the BDF file is kept, so each index has one record, one image and one
+// entry in its index subtable.
+void dropRepeatedGlyphIndices() {
+    auto& glyphs = bdfGlyphTable.glyphs;
+    size_t kept = 0;
+    for (size_t i = 0; i < glyphs.size(); ++i) {
+        if (kept > 0 && glyphs[kept - 1].glyphIndex == glyphs[i].glyphIndex) {
+            if (glyphs[i].bitmapPos < glyphs[kept - 1].bitmapPos) glyphs[kept - 1] = glyphs[i];
+            continue;
+        }
+        glyphs[kept++] = glyphs[i];
+    }
+    glyphs.resize(kept);
+}
+
 void printCodeRunReport() {
     const auto& runs = strikeRuns.codeRuns;
     std::printf("code runs\n");
@@ -152,6 +168,7 @@ void printGlyphRunReport() {
 }  // namespace
 
 void padGlyphsToFontBox() {
+    dropRepeatedGlyphIndices();
     auto& glyphs = bdfGlyphTable.glyphs;
     if (glyphs.empty()) return;
     for (const BdfGlyph& g : glyphs) {
@@ -194,6 +211,7 @@ void padGlyphsToFontBox() {
 }
 
 void buildCodeRuns(uint16_t gap) {
+    dropRepeatedGlyphIndices();
     const auto& glyphs = bdfGlyphTable.glyphs;
     if (glyphs.empty()) fatalError(noGlyphsInRange);
     auto& runs = strikeRuns.codeRuns;

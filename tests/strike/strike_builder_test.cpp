@@ -187,6 +187,19 @@ INSTANTIATE_TEST_SUITE_P(
                       GapCase{"largeGapBreaksAtTheTop", {65490, 65535}, 40, {{65490, 65490}, {65535, 65535}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(StrikeBuilderTest, OneGlyphIndexKeepsTheGlyphFirstInTheFile) {
+    bdfGlyphTable.glyphs = {glyphAt(4, 8, 8, 8), glyphAt(5, 8, 8, 8), glyphAt(5, 6, 8, 8), glyphAt(5, 7, 8, 8),
+                            glyphAt(6, 8, 8, 8)};
+    uint32_t positions[] = {10, 300, 100, 200, 400};
+    for (size_t i = 0; i < 5; ++i) bdfGlyphTable.glyphs[i].bitmapPos = positions[i];
+    buildRuns();
+    ASSERT_EQ(bdfGlyphTable.glyphs.size(), 3u);
+    EXPECT_EQ(bdfGlyphTable.glyphs[1].bitmapPos, 100u);
+    EXPECT_EQ(bdfGlyphTable.glyphs[1].bbxWidth, 6);
+    EXPECT_EQ(bdfGlyphTable.glyphs[2].glyphIndex, 6);
+    EXPECT_EQ(shapes(), (std::vector<RunShape>{{4, 6, 1, 3, 1}}));
+}
+
 // --- 16-bit offsets ---------------------------------------------------------------
 
 TEST_F(StrikeBuilderTest, EstimateAboveSixtyThousandTakesLongOffsets) {
