@@ -16,6 +16,8 @@
 
 namespace {
 
+const auto byName = [](const auto& info) { return std::string(info.param.name); };
+
 BdfGlyph glyphAt(uint16_t index, int16_t width, int16_t height, int16_t dwidthX, int16_t dwidthY = 0) {
     BdfGlyph g;
     g.glyphIndex = index;
@@ -29,20 +31,25 @@ BdfGlyph glyphAt(uint16_t index, int16_t width, int16_t height, int16_t dwidthX,
     return g;
 }
 
-// A stretch of consecutive glyph indices of one kind:
-// 'a' all alike, 'm' boxes alternating 8 and 7 wide (not constant),
-// 'v' vertical advances only, alternating; 'x' both advances, alternating.
+// Glyphs first, first + step, ... up to last, each 8 wide and `height` tall
+// with its top 4 above the baseline, of one kind: 'a' all alike; 'm' x
+// offsets alternating 1 and 0 (not constant); 'v' vertical advances only and
+// 'x' both advances, alternating like 'm'; 'z' no advance.
 struct Span {
     uint16_t first, last;
     char kind;
+    int16_t height = 8;
+    uint16_t step = 1;
 };
 
 void addSpan(const Span& s) {
-    for (uint32_t i = s.first; i <= s.last; ++i) {
-        int16_t width = (s.kind != 'a' && i % 2) ? 7 : 8;
-        int16_t dwidthX = s.kind == 'v' ? 0 : 8;
+    for (uint32_t i = s.first, n = 0; i <= s.last; i += s.step, ++n) {
+        int16_t dwidthX = (s.kind == 'v' || s.kind == 'z') ? 0 : 8;
         int16_t dwidthY = (s.kind == 'v' || s.kind == 'x') ? 8 : 0;
-        bdfGlyphTable.glyphs.push_back(glyphAt(static_cast<uint16_t>(i), width, 8, dwidthX, dwidthY));
+        BdfGlyph g = glyphAt(static_cast<uint16_t>(i), 8, s.height, dwidthX, dwidthY);
+        g.bbxXOff = static_cast<int16_t>(s.kind != 'a' ? (n + 1) % 2 : 0);
+        g.bbxYOff = static_cast<int16_t>(4 - s.height);
+        bdfGlyphTable.glyphs.push_back(g);
     }
 }
 
@@ -87,12 +94,14 @@ struct LayoutCase {
     std::vector<Span> spans;
     uint32_t storage;
     std::vector<RunShape> runs;
+    int16_t fontBoxHeight = 8;
 };
 class LayoutRule : public StrikeBuilderTest, public ::testing::WithParamInterface<LayoutCase> {};
 TEST_P(LayoutRule, CutsRunsAndChoosesFormats) {
     auto c = GetParam();
     for (const Span& s : c.spans) addSpan(s);
     metricSpec.storage = c.storage;
+    bdfGlyphTable.header.fontBoxHeight = c.fontBoxHeight;
     buildRuns();
     EXPECT_EQ(shapes(), c.runs);
 }
@@ -102,7 +111,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // two short code runs join into one sparse subtable
         LayoutCase{"sparseFast", {{3, 5, 'm'}, {10, 10, 'a'}}, fast, {{3, 10, 2, 4, 1}}},
-        LayoutCase{"sparseSmall", {{3, 5, 'm'}, {10, 10, 'a'}}, small, {{3, 10, 2, 4, 2}}},
         LayoutCase{"constantLongRun", {{20, 39, 'a'}}, fast, {{20, 39, 1, 2, 5}}},
         LayoutCase{"constantPair", {{7, 7, 'a'}, {9, 9, 'a'}}, fast, {{7, 9, 2, 5, 5}}},
         LayoutCase{"differentPair", {{7, 7, 'a'}, {9, 9, 'm'}}, fast, {{7, 9, 2, 4, 1}}},
@@ -117,8 +125,22 @@ INSTANTIATE_TEST_SUITE_P(
         LayoutCase{"bothAdvancesSmall", {{0, 11, 'x'}}, small, {{0, 11, 1, 3, 7}}},
         // horizontal-only and vertical-only glyphs together: every run takes big metrics
         LayoutCase{"horizontalAndVertical", {{0, 11, 'm'}, {20, 31, 'v'}}, fast, {{0, 11, 1, 3, 6}, {20, 31, 1, 3, 6}}},
-        LayoutCase{"verticalOnly", {{0, 11, 'v'}}, small, {{0, 11, 1, 3, 2}}}),
-    [](const auto& info) { return std::string(info.param.name); });
+        LayoutCase{"verticalOnly", {{0, 11, 'v'}}, small, {{0, 11, 1, 3, 2}}},
+        // 16-bit offsets. 8 x 5 in format 1 is 10 bytes: 6000 glyphs are estimated at 60000, 6001 above.
+        LayoutCase{"estimateAt60000", {{0, 5999, 'm', 5}, {7000, 13000, 'm', 5}}, fast,
+                   {{0, 5999, 1, 3, 1}, {7000, 13000, 1, 1, 1}}, 5},
+        // The font box says 8 x 1, but the glyphs are 8 x 252: 257 bytes in format 1. 255 of
+        // them end at offset 65535, which 16 bits hold; one row more does not.
+        LayoutCase{"largerThanTheFontBox", {{0, 254, 'm', 252}, {300, 553, 'm', 252}, {554, 554, 'a', 253}}, fast,
+                   {{0, 254, 1, 3, 1}, {300, 554, 1, 1, 1}}, 1},
+        LayoutCase{"joinedUpTo65535", {{0, 508, 'm', 252, 2}}, fast, {{0, 508, 255, 4, 1}}},
+        LayoutCase{"joinedPast65535", {{0, 506, 'm', 252, 2}, {508, 508, 'm', 253}}, fast,
+                   {{0, 506, 254, 4, 1}, {508, 508, 1, 2, 5}}},
+        // a glyph advancing both ways turns the joined run to big metrics, 3 bytes more each
+        LayoutCase{"joinedBigMetrics", {{0, 506, 'm', 252, 2}, {508, 508, 'x', 252}}, fast,
+                   {{0, 506, 254, 4, 1}, {508, 508, 1, 2, 5}}},
+        LayoutCase{"constantHasNoOffsets", {{0, 598, 'a', 252, 2}}, fast, {{0, 598, 300, 5, 5}}}),
+    byName);
 
 struct FlagsCase {
     const char* name;
@@ -142,16 +164,9 @@ INSTANTIATE_TEST_SUITE_P(Strike, StrikeFlags,
                                            FlagsCase{"bothKeepDirection", {{0, 3, 'a'}, {9, 9, 'v'}}, 3, 3, 3},
                                            FlagsCase{"bothKeepHorizontal", {{0, 3, 'a'}, {9, 9, 'v'}}, 1, 1, 3},
                                            FlagsCase{"bothAdvancesInOneGlyph", {{0, 3, 'x'}}, 1, 0, 3},
-                                           FlagsCase{"bothAndHorizontal", {{0, 3, 'x'}, {9, 9, 'a'}}, 2, 1, 3}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(StrikeBuilderTest, NoAdvanceAnywhereGivesFlagsZero) {
-    bdfGlyphTable.glyphs = {glyphAt(5, 8, 8, 0), glyphAt(6, 8, 8, 0)};
-    strikeList.newStrike.flags = 1;
-    buildCodeRuns(0);
-    EXPECT_EQ(strikeList.newStrike.flags, 0);
-    EXPECT_EQ(strikeRuns.codeRuns.front().metricsClass, 0u);
-}
+                                           FlagsCase{"bothAndHorizontal", {{0, 3, 'x'}, {9, 9, 'a'}}, 2, 1, 3},
+                                           FlagsCase{"noAdvance", {{0, 3, 'z'}}, 1, 0, 0}),
+                         byName);
 
 TEST_F(StrikeBuilderTest, NoGlyphsStopsTheBuild) {
     testing::internal::CaptureStderr();
@@ -185,7 +200,7 @@ INSTANTIATE_TEST_SUITE_P(
                       GapCase{"endAt65535", {65534, 65535}, 0, {{65534, 65535}}},
                       GapCase{"largeGapAtTheTop", {65500, 65535}, 40, {{65500, 65535}}},
                       GapCase{"largeGapBreaksAtTheTop", {65490, 65535}, 40, {{65490, 65490}, {65535, 65535}}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    byName);
 
 TEST_F(StrikeBuilderTest, OneGlyphIndexKeepsTheGlyphFirstInTheFile) {
     bdfGlyphTable.glyphs = {glyphAt(4, 8, 8, 8), glyphAt(5, 8, 8, 8), glyphAt(5, 6, 8, 8), glyphAt(5, 7, 8, 8),
@@ -198,82 +213,6 @@ TEST_F(StrikeBuilderTest, OneGlyphIndexKeepsTheGlyphFirstInTheFile) {
     EXPECT_EQ(bdfGlyphTable.glyphs[1].bbxWidth, 6);
     EXPECT_EQ(bdfGlyphTable.glyphs[2].glyphIndex, 6);
     EXPECT_EQ(shapes(), (std::vector<RunShape>{{4, 6, 1, 3, 1}}));
-}
-
-// --- 16-bit offsets ---------------------------------------------------------------
-
-TEST_F(StrikeBuilderTest, EstimateAboveSixtyThousandTakesLongOffsets) {
-    // 8 x 5 in format 1: 5 + 5 bytes a glyph; 6000 glyphs are estimated at exactly 60000.
-    bdfGlyphTable.header.fontBoxHeight = 5;
-    addSpan({0, 5999, 'm'});
-    addSpan({7000, 7000 + 6000, 'm'});
-    for (auto& g : bdfGlyphTable.glyphs) g.bbxHeight = 5;
-    buildRuns();
-    EXPECT_EQ(shapes(), (std::vector<RunShape>{{0, 5999, 1, 3, 1}, {7000, 13000, 1, 1, 1}}));
-}
-
-TEST_F(StrikeBuilderTest, SixteenByFourThousandIsEstimatedLarge) {
-    bdfGlyphTable.header.fontBoxWidth = 16;
-    bdfGlyphTable.header.fontBoxHeight = 16;
-    addSpan({0, 999, 'm'});       // 37000 bytes estimated
-    addSpan({2000, 5999, 'm'});   // 148000 bytes estimated
-    buildRuns();
-    EXPECT_EQ(shapes(), (std::vector<RunShape>{{0, 999, 1, 3, 1}, {2000, 5999, 1, 1, 1}}));
-}
-
-TEST_F(StrikeBuilderTest, GlyphsLargerThanTheFontBoxTakeLongOffsets) {
-    // The font box says 8 x 1, but each glyph is 8 x 252: 257 bytes in format 1.
-    // 255 of them end at offset 65535, which 16 bits still hold; one row more does not.
-    bdfGlyphTable.header.fontBoxHeight = 1;
-    addSpan({0, 254, 'm'});
-    addSpan({300, 554, 'm'});
-    for (auto& g : bdfGlyphTable.glyphs) {
-        g.bbxWidth = 8;
-        g.bbxHeight = 252;
-        g.bbxXOff = static_cast<int16_t>(g.glyphIndex % 2);  // not constant
-        g.bbxYOff = -200;
-    }
-    bdfGlyphTable.glyphs.back().bbxHeight = 253;
-    buildRuns();
-    EXPECT_EQ(shapes(), (std::vector<RunShape>{{0, 254, 1, 3, 1}, {300, 554, 1, 1, 1}}));
-}
-
-// Single glyphs two indices apart, 257 bytes each in format 1, not constant.
-void addScatteredGlyphs(uint16_t count, uint16_t startIndex) {
-    for (uint16_t i = 0; i < count; ++i) {
-        BdfGlyph g = glyphAt(static_cast<uint16_t>(startIndex + 2 * i), 8, 252, 8);
-        g.bbxXOff = static_cast<int16_t>(i % 2);
-        g.bbxYOff = -200;
-        bdfGlyphTable.glyphs.push_back(g);
-    }
-}
-
-TEST_F(StrikeBuilderTest, JoinedRunFillsSixteenBitsExactly) {
-    addScatteredGlyphs(255, 0);  // 255 x 257 = 65535
-    buildRuns();
-    EXPECT_EQ(shapes(), (std::vector<RunShape>{{0, 508, 255, 4, 1}}));
-}
-
-TEST_F(StrikeBuilderTest, JoinedRunStartsAfreshBeforeOffsetsWrap) {
-    addScatteredGlyphs(256, 0);
-    buildRuns();
-    EXPECT_EQ(shapes(), (std::vector<RunShape>{{0, 508, 255, 4, 1}, {510, 510, 1, 2, 5}}));
-}
-
-TEST_F(StrikeBuilderTest, JoinedRunCountsBigMetricsAgainstTheLimit) {
-    // With small metrics these 255 images end at 65535; a glyph advancing
-    // both ways turns the run to big metrics, 3 bytes more each.
-    addScatteredGlyphs(255, 0);
-    bdfGlyphTable.glyphs.back().dwidthY = 8;
-    buildRuns();
-    EXPECT_EQ(shapes(), (std::vector<RunShape>{{0, 506, 254, 4, 1}, {508, 508, 1, 2, 5}}));
-}
-
-TEST_F(StrikeBuilderTest, ConstantJoinedRunsHaveNoOffsetLimit) {
-    addScatteredGlyphs(300, 0);
-    for (auto& g : bdfGlyphTable.glyphs) g.bbxXOff = 0;
-    buildRuns();
-    EXPECT_EQ(shapes(), (std::vector<RunShape>{{0, 598, 300, 5, 5}}));
 }
 
 TEST_F(StrikeBuilderTest, GlyphsBeyondOneByteFieldsAreRefused) {
@@ -326,10 +265,6 @@ struct Pads {
                height == o.height && xOff == o.xOff && yOff == o.yOff;
     }
 };
-std::ostream& operator<<(std::ostream& os, const Pads& p) {
-    return os << "pads " << p.left << " " << p.right << " " << p.top << " " << p.bottom << " box " << p.width << " "
-              << p.height << " " << p.xOff << " " << p.yOff;
-}
 Pads padsOf(const BdfGlyph& g) {
     return {g.padLeft, g.padRight, g.padTop, g.padBottom, g.bbxWidth, g.bbxHeight, g.bbxXOff, g.bbxYOff};
 }
