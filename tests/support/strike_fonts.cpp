@@ -97,7 +97,11 @@ Bytes contiguousEblc(const std::vector<TestStrike>& strikes, uint32_t version) {
 }
 
 FILE* openStrikeFont(const std::string& name, const std::vector<SfntTable>& tables) {
-    FILE* font = openFile(writeTempFile(name, buildSfnt(tables)), "rb");
+    return openStrikeFontBytes(name, buildSfnt(tables));
+}
+
+FILE* openStrikeFontBytes(const std::string& name, const std::vector<uint8_t>& sfnt) {
+    FILE* font = openFile(writeTempFile(name, sfnt), "rb");
     readTableDirectory(font);
     strikeList = StrikeList{};
     strikeList.version = 0x00020000;

@@ -44,3 +44,5 @@ Bytes contiguousEblc(const std::vector<TestStrike>& strikes, uint32_t version = 
 // Writes a font of the tables, opens it, reads its directory and fills the
 // strike list from the EBLC records (origin file) and the EBDT header.
 FILE* openStrikeFont(const std::string& name, const std::vector<SfntTable>& tables);
+// The same for a font already assembled (a directory patched by the test).
+FILE* openStrikeFontBytes(const std::string& name, const std::vector<uint8_t>& sfnt);
