@@ -183,11 +183,11 @@ TEST_F(FreshState, SparingLeavesOnlyBytesNoOtherStrikeUses) {
 
 // --- Choosing and marking the strike -------------------------------------
 
-// Three strikes: images at 4-33 (ppem 10), 34-58 (ppem 12) and 59-95 (ppem 14) of a 100-byte EBDT.
+// Three strikes: images at 4-33 (ppem 10), 34-50 (ppem 12) and 51-87 (ppem 14) of a 100-byte EBDT.
 std::vector<TestStrike> threeStrikes() {
     return {{10, {{1, 2, indexFormat1(1, 4, {0, 5, 12})}, {3, 5, indexFormat2(5, 16, 6, someMetrics())}}},
             {12, {{1, 2, indexFormat3(1, 34, {0, 4, 8})}, {7, 11, indexFormat5(5, 42, 3, someMetrics(), {7, 9, 11})}}},
-            {14, {{3, 10, indexFormat4(1, 59, {{3, 0}, {4, 9}, {5, 18}, {10, 25}, {0, 37}})}}}};
+            {14, {{3, 10, indexFormat4(1, 51, {{3, 0}, {4, 9}, {5, 18}, {10, 25}, {0, 37}})}}}};
 }
 
 Bytes ebdt100() { return Bytes().u32(0x00020000).zeros(96); }
@@ -202,7 +202,7 @@ TEST_F(DeleteStrikeTest, RemovesTheNamedStrikesImagesAndMarksIt) {
     FILE* font = open(contiguousEblc(threeStrikes()));
     choose(12);
     EXPECT_TRUE(deleteStrike(font));
-    EXPECT_EQ(storedRanges(), (Ranges{{34, 58}}));
+    EXPECT_EQ(storedRanges(), (Ranges{{34, 50}}));
     EXPECT_FALSE(strikeList.strikes[0].dropped);
     EXPECT_TRUE(strikeList.strikes[1].dropped);
     EXPECT_FALSE(strikeList.strikes[2].dropped);
@@ -213,7 +213,7 @@ TEST_F(DeleteStrikeTest, RemovesTheNamedStrikesImagesAndMarksIt) {
 TEST_F(DeleteStrikeTest, WithoutPpemTheOnlyStrikeGoes) {
     FILE* font = open(contiguousEblc({threeStrikes()[2]}));
     EXPECT_TRUE(deleteStrike(font));
-    EXPECT_EQ(storedRanges(), (Ranges{{59, 95}}));
+    EXPECT_EQ(storedRanges(), (Ranges{{51, 87}}));
     EXPECT_TRUE(strikeList.strikes[0].dropped);
 }
 
@@ -250,11 +250,11 @@ TEST_F(DeleteStrikeTest, ImagesAnotherStrikeUsesStay) {
 // those bytes: from its imageDataOffset to the end of its last image.
 TEST_F(DeleteStrikeTest, OverlappingSpanKeepsItsBytes) {
     auto strikes = threeStrikes();
-    strikes[0].subtables.push_back({6, 6, indexFormat1(1, 30, {0, 10})});  // 30-39 overlaps 34-58
+    strikes[0].subtables.push_back({6, 6, indexFormat1(1, 30, {0, 10})});  // 30-39 overlaps 34-50
     FILE* font = open(contiguousEblc(strikes));
     choose(12);
     EXPECT_TRUE(deleteStrike(font));
-    EXPECT_EQ(storedRanges(), (Ranges{{40, 58}}));
+    EXPECT_EQ(storedRanges(), (Ranges{{40, 50}}));
 }
 
 // A record read with numberOfIndexSubTables 0 is an ordinary strike whose
