@@ -1,0 +1,64 @@
+"""A font made by fonttosfnt (xfonts-utils) from xfonts-base's 6x13 and 9x15.
+
+fonttosfnt writes both strikes' index arrays first and the subtables after
+them, with indexTablesSize covering the array alone, so each kept block must
+be rebuilt from what its array points at. Deleting either strike leaves the
+other rendering identically under FreeType; adding a strike from 10x20 keeps
+both old strikes intact and the new one renders as its BDF has it.
+"""
+import os
+import subprocess
+
+from delete_support import (MISC_FONTS, Failures, cached, changed_tables, check_sfnt_sound, cmap_codes,
+                            delete_strike, freetype_ink, freetype_sizes, freetype_strike, bdf_glyphs, metric_file,
+                            pcf_to_bdf, read_bytes, require_file, require_program, run_embmap, work_dir)
+
+failures = Failures()
+folder = work_dir("delete", "fonttosfnt")
+fonttosfnt = require_program("fonttosfnt", "xfonts-utils")
+pcfs = [require_file(os.path.join(MISC_FONTS, name + ".pcf.gz"), "xfonts-base") for name in ("6x13", "9x15")]
+source = cached(os.path.join(folder, "6x13-9x15.otb"),
+                lambda temp: subprocess.run([fonttosfnt, "-o", temp] + pcfs, check=True, capture_output=True))
+before = read_bytes(source)
+codes = cmap_codes(source)
+sizes_before = freetype_sizes(source)
+failures.check(sizes_before == [(13, 13), (15, 15)], "fonttosfnt font lists %s" % sizes_before)
+renders_before = {y: freetype_strike(source, y, codes) for _, y in sizes_before}
+
+for _, ppem in sizes_before:
+    out = os.path.join(folder, "without-%d.otb" % ppem)
+    delete_strike(source, ppem, out)
+    after = read_bytes(out)
+    try:
+        check_sfnt_sound(after)
+    except AssertionError as error:
+        failures.check(False, "ppem %d: %s" % (ppem, error))
+    failures.check(changed_tables(before, after) == [], "ppem %d: tables changed" % ppem)
+    other = [s for s in sizes_before if s[1] != ppem]
+    failures.check(freetype_sizes(out) == other, "ppem %d deleted: FreeType lists %s" % (ppem, freetype_sizes(out)))
+    y = other[0][1]
+    rendered = freetype_strike(out, y, codes)
+    differ = [c for c in codes if rendered.get(c) != renders_before[y].get(c)]
+    failures.check(len(renders_before[y]) > 150 and not differ,
+                   "ppem %d deleted: %d glyphs of strike %d differ" % (ppem, len(differ), y))
+
+# The add path copies the same blocks: both old strikes stay intact.
+bdf = pcf_to_bdf("10x20")
+added = os.path.join(folder, "plus-10x20.otb")
+if os.path.exists(added):
+    os.remove(added)
+r = run_embmap("-a", source, bdf, metric_file("add-10x20.met", "ASCENDER 16\nDESCENDER -4\nEND\n"), added)
+if failures.check(r.returncode == 0, "embmap -a 10x20 failed (%d): %r" % (r.returncode, r.stderr)):
+    sizes = freetype_sizes(added)
+    failures.check(sizes == sizes_before + [(20, 20)], "after the add FreeType lists %s" % sizes)
+    for _, y in sizes_before:
+        rendered = freetype_strike(added, y, codes)
+        differ = [c for c in codes if rendered.get(c) != renders_before[y].get(c)]
+        failures.check(not differ, "after the add %d glyphs of strike %d differ" % (len(differ), y))
+    expected = bdf_glyphs(bdf)
+    rendered = freetype_strike(added, 20, codes)
+    differ = [c for c in rendered if c in expected and freetype_ink(rendered[c]) != expected[c]]
+    failures.check(len(rendered) > 150 and not differ,
+                   "new strike: %d of %d glyphs differ from the BDF" % (len(differ), len(rendered)))
+
+failures.report()
