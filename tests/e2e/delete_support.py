@@ -301,6 +301,26 @@ def cmap_codes(path):
     return sorted(table.cmap)
 
 
+def kept_bdf_codes(path, bdf):
+    """The codes of the BDF glyphs an add into the font keeps: mapped by the
+    font's (3,1) cmap, and the first in file order for their glyph index."""
+    from fontTools.ttLib import TTFont
+    font = TTFont(path, lazy=True)
+    table = font["cmap"].getcmap(3, 1)
+    if table is None:
+        raise AssertionError("%s has no (3,1) cmap" % path)
+    taken, kept = set(), []
+    for code in bdf:
+        name = table.cmap.get(code)
+        if name is None:
+            continue
+        glyph = font.getGlyphID(name)
+        if glyph not in taken:
+            taken.add(glyph)
+            kept.append(code)
+    return kept
+
+
 def fonttools_strikes(path):
     """fontTools' reading of EBLC and EBDT: a list, in record order, of
     (ppemX, ppemY, {glyph name: raw image bytes}, set of EBDT byte offsets

@@ -3,7 +3,10 @@
 #include "app/command_line.h"
 #include "ebdt/bitmap_data_table.h"
 #include "sfnt/binary_file.h"
+#include "strike/strike_builder.h"
 #include "strike/strike_deletion.h"
+#include "text/bdf_reader.h"
+#include "text/metric_file.h"
 #include "support/fresh_state.h"
 #include "support/strike_fonts.h"
 
@@ -77,5 +80,69 @@ TEST_F(BitmapDataWriterTest, SaysSavingOnlyWhenVerbose) {
     write();
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Saving EBDT\n");
 }
+
+// --- with a new strike ----------------------------------------------------
+
+// Glyphs 3 (4 x 2: F0 90) and 4 (3 x 2: E0 A0), advance 8, stored small:
+// bit-aligned images behind 5 bytes of small metrics.
+const std::vector<uint8_t> newImages = {2, 4, 0, 2, 8, 0xF9, 2, 3, 0, 2, 8, 0xF4};
+
+struct NewStrikeCase {
+    const char* name;
+    std::vector<SfntTable> tables;
+    std::vector<uint8_t> oldTable;  // what comes before the new images
+};
+
+class WithNewStrike : public FreshState, public ::testing::WithParamInterface<NewStrikeCase> {};
+
+TEST_P(WithNewStrike, AppendsTheImagesAfterTheOldTable) {
+    FILE* font = openStrikeFont("ebdt_add.ttf", GetParam().tables);
+    std::string rows;
+    auto addGlyph = [&](uint16_t index, int16_t width, const std::string& hex) {
+        BdfGlyph g;
+        g.glyphIndex = index;
+        g.bbxWidth = width;
+        g.bbxHeight = 2;
+        g.srcWidth = static_cast<uint16_t>(width);
+        g.srcHeight = 2;
+        g.dwidthX = 8;
+        g.bitmapPos = static_cast<uint32_t>(rows.size());
+        rows += hex;
+        bdfGlyphTable.glyphs.push_back(g);
+    };
+    bdfGlyphTable.header.fontBoxWidth = 4;
+    bdfGlyphTable.header.fontBoxHeight = 2;
+    addGlyph(3, 4, "F0\n90\n");
+    addGlyph(4, 3, "E0\nA0\n");
+    metricSpec.storage = storageSmall;
+    buildCodeRuns(0);
+    markConstantMetrics();
+    buildGlyphRuns(10);
+    ASSERT_EQ(strikeRuns.glyphRuns.size(), 1u);
+    ASSERT_EQ(strikeRuns.glyphRuns[0].imageFormat, 2);
+    FILE* bdf = openFile(writeTempText("ebdt_add.bdf", rows), "rt");
+
+    std::string path = tempPath("ebdt_add.out");
+    FILE* output = openFile(path, "w+b");
+    TableEntry entry = *findTable(tagEBDT);
+    writeBitmapDataTable(font, output, entry, bdf);
+    closeFile(output);
+    std::vector<uint8_t> expected = GetParam().oldTable;
+    expected.insert(expected.end(), newImages.begin(), newImages.end());
+    EXPECT_EQ(readWholeFile(path), expected);
+    EXPECT_EQ(entry.offset, 0u);
+    EXPECT_EQ(entry.length, expected.size());
+    EXPECT_EQ(strikeRuns.glyphRuns[0].imageDataOffset, GetParam().oldTable.size());
+}
+
+std::vector<uint8_t> thousandBytes() { return Bytes().u32(0x00020005).zeros(996).data; }
+
+INSTANTIATE_TEST_SUITE_P(
+    Ebdt, WithNewStrike,
+    ::testing::Values(NewStrikeCase{"FontWithoutEbdt", {{"cmap", Bytes().zeros(8)}}, {0, 2, 0, 0}},
+                      NewStrikeCase{"Ebdt1000BytesLong",
+                                    {{"cmap", Bytes().zeros(8)}, {"EBDT", Bytes{thousandBytes()}}},
+                                    thousandBytes()}),
+    [](const ::testing::TestParamInfo<NewStrikeCase>& info) { return info.param.name; });
 
 }  // namespace

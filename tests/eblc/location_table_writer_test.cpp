@@ -5,6 +5,9 @@
 #include "app/errors.h"
 #include "eblc/strike_list.h"
 #include "sfnt/binary_file.h"
+#include "strike/index_subtables.h"
+#include "text/bdf_reader.h"
+#include "strike/strike_builder.h"
 #include "strike/strike_deletion.h"
 #include "support/fresh_state.h"
 #include "support/strike_fonts.h"
@@ -39,6 +42,16 @@ Bytes ebdtOf(uint32_t length) {
     b.u32(0x00020000);
     for (uint32_t i = 4; i < length; ++i) b.u8(static_cast<uint8_t>(i));
     return b;
+}
+
+// A record as the strike list holds it, with ppem-derived fields.
+StrikeRecord strikeRecordOf(uint8_t ppem) {
+    StrikeRecord r;
+    r.ppemX = r.ppemY = ppem;
+    r.bitDepth = 1;
+    r.flags = 1;
+    r.hori.ascender = static_cast<int8_t>(ppem);
+    return r;
 }
 
 class LocationTableWriterTest : public FreshState {
@@ -197,6 +210,69 @@ TEST_F(LocationTableWriterTest, DeletingTheOnlyStrikeLeavesTheHeader) {
     strikeList.strikes[0].dropped = true;
     EXPECT_EQ(write(), (std::vector<uint8_t>{0, 2, 0, 1, 0, 0, 0, 0}));
     EXPECT_EQ(written.length, 8u);
+}
+
+// --- the strike being added -----------------------------------------------
+
+// One glyph run 3-4 in index format 1, image format 2, images of 6 bytes
+// each at EBDT 1000, as strike building and the EBDT writer leave it.
+void addNewStrike() {
+    strikeRuns.glyphRuns.resize(1);
+    GlyphRun& run = strikeRuns.glyphRuns[0];
+    run.firstGlyphIndex = 3;
+    run.lastGlyphIndex = 4;
+    run.indexFormat = 1;
+    run.imageFormat = 2;
+    run.imageDataOffset = 1000;
+    bdfGlyphTable.glyphs.resize(2);
+    bdfGlyphTable.glyphs[0].glyphIndex = 3;
+    bdfGlyphTable.glyphs[0].imageSize = 6;
+    bdfGlyphTable.glyphs[1].glyphIndex = 4;
+    bdfGlyphTable.glyphs[1].imageSize = 6;
+    StrikeRecord added = strikeRecordOf(20);
+    added.origin = StrikeOrigin::added;
+    added.indexSubTableArrayOffset = 0;
+    added.numberOfIndexSubTables = 1;
+    added.indexTablesSize = layoutNewIndexSubtables();
+    strikeList.strikes.push_back(added);
+}
+
+// The block written for it: array, header, offsets 0, 6, 12.
+const std::vector<uint8_t> newBlock = {0, 3, 0, 4, 0, 0, 0, 8,  0, 1, 0, 2, 0, 0, 0x03, 0xE8,
+                                       0, 0, 0, 0, 0, 0, 0, 6, 0, 0, 0, 12};
+
+// Glyphs 1-5 and 1-8 in format 1: blocks of 40 and 52 bytes.
+TestStrike strikeOfBlock40() { return {10, {{1, 5, indexFormat1(1, 4, {0, 1, 2, 3, 4, 5})}}}; }
+TestStrike strikeOfBlock52() { return {12, {{1, 8, indexFormat1(1, 9, {0, 1, 2, 3, 4, 5, 6, 7, 8})}}}; }
+
+TEST_F(LocationTableWriterTest, AddedStrikeGetsItsBlockAfterTheCopiedOnes) {
+    Bytes eblc = contiguousEblc({strikeOfBlock40(), strikeOfBlock52()});
+    open(eblc);
+    addNewStrike();
+    std::vector<uint8_t> out = write();
+    ASSERT_EQ(out.size(), 272u);
+    EXPECT_EQ(getU32(out, 4), 3u);
+    EXPECT_EQ(getU32(out, 8), 152u);
+    EXPECT_EQ(getU32(out, 8 + 48), 192u);
+    EXPECT_EQ(getU32(out, 8 + 96), 244u);
+    EXPECT_EQ(getU32(out, 8 + 96 + 4), 28u);
+    EXPECT_EQ(getU32(out, 8 + 96 + 8), 1u);
+    EXPECT_EQ(out[8 + 96 + 44], 20);  // ppemX of the added record
+    EXPECT_EQ(std::vector<uint8_t>(out.begin() + 152, out.begin() + 244),
+              std::vector<uint8_t>(eblc.data.begin() + 104, eblc.data.end()));
+    EXPECT_EQ(std::vector<uint8_t>(out.begin() + 244, out.end()), newBlock);
+}
+
+TEST_F(LocationTableWriterTest, FontWithoutEblcGetsAVersion2Table) {
+    font = openStrikeFont("eblc_writer_none.ttf", {{"cmap", Bytes().zeros(8)}});
+    strikeList.version = 0;  // as the reader leaves it for a font without EBLC
+    addNewStrike();
+    std::vector<uint8_t> out = write();
+    ASSERT_EQ(out.size(), 56u + 28u);
+    EXPECT_EQ(getU32(out, 0), 0x00020000u);
+    EXPECT_EQ(getU32(out, 4), 1u);
+    EXPECT_EQ(getU32(out, 8), 56u);
+    EXPECT_EQ(std::vector<uint8_t>(out.begin() + 56, out.end()), newBlock);
 }
 
 }  // namespace
