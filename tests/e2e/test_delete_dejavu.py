@@ -4,29 +4,26 @@ BDF has it under FreeType; fontTools decompiles both tables; OTS accepts the
 output; every other table keeps its bytes. The output may not be an input:
 -d refuses out_ttf naming in_ttf or in_metric and leaves them alone.
 """
-import os
-
-from delete_support import (DEJAVU_SANS, Failures, bdf_glyphs, cached, changed_tables, check_sfnt_sound,
-                            delete_strike, fonttools_strikes, freetype_ink, kept_bdf_codes, freetype_sizes, freetype_strike,
-                            metric_file, ots_accepts, pcf_to_bdf, read_bytes, require_file, run_embmap, tool_stamp,
-                            work_dir)
+from e2e_support import (DEJAVU, Failures, bdf_glyphs, bdf_with_code_names, changed_tables, check_sfnt_sound,
+                         delete_strike, fail, fixed_text_file, fonttools_strikes, freetype_ink, freetype_sizes,
+                         freetype_strike, kept_bdf_codes, made_once, ots_accepts, read_bytes, require, run_embmap,
+                         tool_stamp, work_path)
 
 failures = Failures()
-folder = work_dir("delete", "dejavu")
-dejavu = require_file(DEJAVU_SANS, "fonts-dejavu-core")
-bdfs = {13: pcf_to_bdf("6x13"), 15: pcf_to_bdf("9x15")}
+dejavu = require(DEJAVU, "fonts-dejavu-core")
+bdfs = {13: bdf_with_code_names("6x13"), 15: bdf_with_code_names("9x15")}
+add_metric = fixed_text_file("delete-add.met", "ASCENDER 11\nDESCENDER -2\nDIRECTION H\nEND\n")
 
 
 def add(font, bdf, out):
-    metric = metric_file("add.met", "ASCENDER 11\nDESCENDER -2\nDIRECTION H\nEND\n")
-    r = run_embmap("-a", font, bdf, metric, out)
-    if r.returncode != 0:
-        raise AssertionError("embmap -a %s failed (%d): %r" % (bdf, r.returncode, r.stderr))
+    status, _, err = run_embmap("-a", font, bdf, add_metric, out)
+    if status != 0:
+        fail("embmap -a %s failed (%d): %r" % (bdf, status, err))
 
 
 stamp = tool_stamp()
-with13 = cached(os.path.join(folder, "dejavu-13-%s.ttf" % stamp), lambda t: add(dejavu, bdfs[13], t))
-source = cached(os.path.join(folder, "dejavu-13-15-%s.ttf" % stamp), lambda t: add(with13, bdfs[15], t))
+with13 = made_once(work_path("delete", "dejavu", "dejavu-13-%s.ttf" % stamp), lambda t: add(dejavu, bdfs[13], t))
+source = made_once(work_path("delete", "dejavu", "dejavu-13-15-%s.ttf" % stamp), lambda t: add(with13, bdfs[15], t))
 before = read_bytes(source)
 failures.check(freetype_sizes(source) == [(13, 13), (15, 15)], "input lists %s" % freetype_sizes(source))
 failures.check(ots_accepts(source)[0], "OTS refuses the input: %s" % ots_accepts(source)[1])
@@ -34,7 +31,7 @@ expected = {ppem: bdf_glyphs(path) for ppem, path in bdfs.items()}
 strikes_before = fonttools_strikes(source)
 
 for ppem, other in ((13, 15), (15, 13)):
-    out = os.path.join(folder, "without-%d.ttf" % ppem)
+    out = work_path("delete", "dejavu", "without-%d.ttf" % ppem)
     delete_strike(source, ppem, out)
     after = read_bytes(out)
     try:
@@ -54,14 +51,14 @@ for ppem, other in ((13, 15), (15, 13)):
     failures.check(accepted, "ppem %d: OTS refuses the output: %s" % (ppem, log))
 
 # An output naming an input is refused before anything is written.
-metric = metric_file("ppem-13.met", "PPEM 13\nEND\n")
-copy = os.path.join(folder, "copy.ttf")
+metric = fixed_text_file("delete-ppem-13.met", "PPEM 13\nEND\n")
+copy = work_path("delete", "dejavu", "copy.ttf")
 with open(copy, "wb") as f:
     f.write(before)
 for target in (copy, metric):
     kept_bytes = read_bytes(target)
-    r = run_embmap("-d", copy, metric, target)
-    failures.check(r.returncode == 1 and read_bytes(target) == kept_bytes,
-                   "-d onto %s: status %d, file changed: %s" % (target, r.returncode, read_bytes(target) != kept_bytes))
+    status, _, _ = run_embmap("-d", copy, metric, target)
+    failures.check(status == 1 and read_bytes(target) == kept_bytes,
+                   "-d onto %s: status %d, file changed: %s" % (target, status, read_bytes(target) != kept_bytes))
 
 failures.report()

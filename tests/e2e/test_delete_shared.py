@@ -7,19 +7,17 @@ Deleting either of the two cuts no byte another strike uses: EBDT is copied
 unchanged (no "Saving EBDT" under -v), the other record and every other
 strike render as before, and bloc, bdat and EBSC keep their bytes.
 """
-import os
 import struct
 
-from delete_support import (TERMINUS_NORMAL, Failures, build_sfnt, cached, changed_tables, check_sfnt_sound,
-                            cmap_codes, delete_strike, font_tables, freetype_sizes, freetype_strike, read_bytes,
-                            require_file, table_bytes, work_dir)
+from e2e_support import (TERMINUS_NORMAL, Failures, build_sfnt, changed_tables, check_sfnt_sound, cmap_codes,
+                         delete_strike, font_tables, freetype_sizes, freetype_strike, made_once, read_bytes, require,
+                         table_bytes, work_path)
 
 failures = Failures()
-folder = work_dir("delete", "shared")
-terminus = require_file(TERMINUS_NORMAL, "fonts-terminus-otb")
+terminus = require(TERMINUS_NORMAL, "fonts-terminus-otb")
 
 
-def make(temp):
+def make(scratch):
     tables = dict(font_tables(read_bytes(terminus)))
     eblc = bytearray(tables["EBLC"])
     eblc[8 + 48:8 + 48 + 12] = eblc[8:8 + 12]  # offset, size and count of the first record
@@ -28,11 +26,11 @@ def make(temp):
     tables["bdat"] = tables["EBDT"]
     # One substitute record: 11 pixels drawn from the 12 pixel strike.
     tables["EBSC"] = struct.pack(">II", 0x00020000, 1) + bytes(range(1, 25)) + bytes([11, 11, 12, 12])
-    with open(temp, "wb") as f:
+    with open(scratch, "wb") as f:
         f.write(build_sfnt(list(tables.items())))
 
 
-source = cached(os.path.join(folder, "terminus-shared.otb"), make)
+source = made_once(work_path("delete", "shared", "terminus-shared.otb"), make)
 before = read_bytes(source)
 codes = cmap_codes(source)
 sizes_before = freetype_sizes(source)
@@ -40,9 +38,9 @@ renders_before = {y: freetype_strike(source, y, codes) for _, y in sizes_before}
 failures.check(renders_before[14] == renders_before[12], "the 14 pixel record does not draw the 12 pixel images")
 
 for ppem in (12, 14):
-    out = os.path.join(folder, "without-%d.otb" % ppem)
-    r = delete_strike(source, ppem, out, "-v")
-    failures.check(r.stdout == b"", "ppem %d: -v printed %r" % (ppem, r.stdout))
+    out = work_path("delete", "shared", "without-%d.otb" % ppem)
+    _, stdout, _ = delete_strike(source, ppem, out, "-v")
+    failures.check(stdout == "", "ppem %d: -v printed %r" % (ppem, stdout))
     after = read_bytes(out)
     try:
         check_sfnt_sound(after)

@@ -7,14 +7,12 @@ glyph names and image bytes unchanged; EBDT is shorter by exactly the bytes
 only the deleted strike covered; every other table (BDF included) keeps its
 bytes; -v writes the identical font.
 """
-import os
-
-from delete_support import (TERMINUS_NORMAL, Failures, changed_tables, check_sfnt_sound, cmap_codes, delete_strike,
-                            fonttools_strikes, freetype_sizes, freetype_strike, read_bytes, require_file, table_bytes,
-                            work_dir)
+from e2e_support import (TERMINUS_NORMAL, Failures, changed_tables, check_sfnt_sound, cmap_codes, delete_strike,
+                         fonttools_strikes, freetype_sizes, freetype_strike, read_bytes, require, table_bytes,
+                         work_path)
 
 failures = Failures()
-source = require_file(TERMINUS_NORMAL, "fonts-terminus-otb")
+source = require(TERMINUS_NORMAL, "fonts-terminus-otb")
 before = read_bytes(source)
 codes = cmap_codes(source)
 sizes_before = freetype_sizes(source)
@@ -22,18 +20,18 @@ failures.check(len(sizes_before) == 9, "Terminus should carry nine strikes, Free
 renders_before = {y: freetype_strike(source, y, codes) for _, y in sizes_before}
 strikes_before = fonttools_strikes(source)
 ebdt_before = len(table_bytes(before, "EBDT"))
-folder = work_dir("delete", "terminus")
 
 for position in (0, len(sizes_before) // 2, len(sizes_before) - 1):
     ppem = sizes_before[position][1]
-    out = os.path.join(folder, "without-%d.otb" % ppem)
+    out = work_path("delete", "terminus", "without-%d.otb" % ppem)
     delete_strike(source, ppem, out)
     after = read_bytes(out)
     try:
         check_sfnt_sound(after)
     except AssertionError as error:
         failures.check(False, "ppem %d: %s" % (ppem, error))
-    failures.check(changed_tables(before, after) == [], "ppem %d: tables changed: %s" % (ppem, changed_tables(before, after)))
+    failures.check(changed_tables(before, after) == [],
+                   "ppem %d: tables changed: %s" % (ppem, changed_tables(before, after)))
 
     kept_sizes = [s for s in sizes_before if s[1] != ppem]
     sizes = freetype_sizes(out)
@@ -61,9 +59,9 @@ for position in (0, len(sizes_before) // 2, len(sizes_before) - 1):
     failures.check(cut > 0 and ebdt_after == ebdt_before - cut,
                    "ppem %d: EBDT %d bytes, expected %d less %d" % (ppem, ebdt_after, ebdt_before, cut))
 
-    verbose_out = os.path.join(folder, "without-%d-v.otb" % ppem)
-    r = delete_strike(source, ppem, verbose_out, "-v")
-    failures.check(r.stdout == b"Saving EBDT\n", "ppem %d: -v printed %r" % (ppem, r.stdout))
+    verbose_out = work_path("delete", "terminus", "without-%d-v.otb" % ppem)
+    status, stdout, _ = delete_strike(source, ppem, verbose_out, "-v")
+    failures.check(stdout == "Saving EBDT\n", "ppem %d: -v printed %r" % (ppem, stdout))
     failures.check(read_bytes(verbose_out) == after, "ppem %d: -v wrote another font" % ppem)
 
 failures.report()

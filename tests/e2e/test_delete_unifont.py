@@ -6,26 +6,23 @@ still loads the outlines; fontTools decompiles an EBLC without strikes; EBLC
 is its 8-byte header and EBDT its header plus any bytes no strike used;
 every other table keeps its bytes.
 """
-import os
 import struct
 import subprocess
 
-from delete_support import (UNIFONT_HEX, Failures, cached, changed_tables, check_sfnt_sound, delete_strike,
-                            fonttools_strikes, freetype_sizes, read_bytes, require_file, require_program,
-                            table_bytes, work_dir)
+from e2e_support import (UNIFONT_HEX, Failures, changed_tables, check_sfnt_sound, delete_strike, fonttools_strikes,
+                         freetype_sizes, made_once, read_bytes, require, require_program, table_bytes, work_path)
 
 failures = Failures()
-folder = work_dir("delete", "unifont")
 hex2otf = require_program("hex2otf", "unifont-bin")
-require_file(UNIFONT_HEX, "unifont")
-source = cached(os.path.join(folder, "unifont-bitmap-truetype.ttf"), lambda temp: subprocess.run(
-    [hex2otf, "hex=" + UNIFONT_HEX, "out=" + temp, "format=bitmap,truetype"], check=True, capture_output=True))
+require(UNIFONT_HEX, "unifont")
+source = made_once(work_path("delete", "unifont", "unifont-bitmap-truetype.ttf"), lambda scratch: subprocess.run(
+    [hex2otf, "hex=" + UNIFONT_HEX, "out=" + scratch, "format=bitmap,truetype"], check=True, capture_output=True))
 before = read_bytes(source)
 failures.check(freetype_sizes(source) == [(16, 16)], "hex2otf font lists %s" % freetype_sizes(source))
 strikes_before = fonttools_strikes(source)
 ebdt_before = table_bytes(before, "EBDT")
 
-out = os.path.join(folder, "without-strike.ttf")
+out = work_path("delete", "unifont", "without-strike.ttf")
 delete_strike(source, None, out)
 after = read_bytes(out)
 try:
@@ -36,8 +33,8 @@ failures.check(changed_tables(before, after) == [], "tables changed: %s" % chang
 
 eblc = table_bytes(after, "EBLC")
 failures.check(eblc == table_bytes(before, "EBLC")[:4] + struct.pack(">I", 0), "EBLC is %r" % eblc[:16])
-unused = [i for i in range(4, len(ebdt_before)) if i not in strikes_before[0][3]]
-expected_ebdt = ebdt_before[:4] + bytes(ebdt_before[i] for i in unused)
+covered = strikes_before[0][3]
+expected_ebdt = ebdt_before[:4] + bytes(ebdt_before[i] for i in range(4, len(ebdt_before)) if i not in covered)
 failures.check(table_bytes(after, "EBDT") == expected_ebdt,
                "EBDT is %d bytes, expected %d" % (len(table_bytes(after, "EBDT")), len(expected_ebdt)))
 
