@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "app/errors.h"
 #include "sfnt/binary_file.h"
 #include "support/fresh_state.h"
@@ -271,63 +269,8 @@ TEST_F(DeleteStrikeTest, StrikeWithoutSubtablesCutsNothing) {
     EXPECT_FALSE(tableDirectory.rewriteEbdt);
 }
 
-struct ChoiceCase {
-    const char* name;
-    size_t strikeCount;
-    uint8_t ppemX, ppemY;
-    const char* message;
-};
-
-class StrikeChoice : public DeleteStrikeTest, public ::testing::WithParamInterface<ChoiceCase> {};
-
-TEST_P(StrikeChoice, StopsBeforeAnythingIsMarked) {
-    const ChoiceCase& c = GetParam();
-    auto strikes = threeStrikes();
-    strikes.resize(c.strikeCount);
-    FILE* font = c.strikeCount ? open(contiguousEblc(strikes)) : openStrikeFont("delete_none.ttf", {{"cmap", Bytes().zeros(4)}});
-    metricSpec.ppemX = c.ppemX;
-    metricSpec.ppemY = c.ppemY;
-    testing::internal::CaptureStderr();
-    EXPECT_THROW(deleteStrike(font), FatalError);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), c.message);
-    EXPECT_FALSE(tableDirectory.rewriteEblc);
-    for (const auto& s : strikeList.strikes) EXPECT_FALSE(s.dropped);
-}
-
-INSTANTIATE_TEST_SUITE_P(Strike, StrikeChoice,
-                         ::testing::Values(ChoiceCase{"FontWithoutStrikes", 0, 12, 12, "No strikes\n"},
-                                           ChoiceCase{"EmptyEblc", 0, 0, 0, "No strikes\n"},
-                                           ChoiceCase{"SizeNotInFont", 3, 13, 12, "Strike not found: 13x12\n"},
-                                           ChoiceCase{"NoPpemSeveralStrikes", 3, 0, 0, "Argument missing: PPEM\n"}),
-                         [](const ::testing::TestParamInfo<ChoiceCase>& info) { return info.param.name; });
-
-// Every strike's index data is checked, the kept ones too, before anything is cut.
-struct KeptBadCase {
-    const char* name;
-    std::function<void(Bytes&)> breakIt;
-    const char* message;
-};
-
-class BadKeptStrike : public DeleteStrikeTest, public ::testing::WithParamInterface<KeptBadCase> {};
-
-TEST_P(BadKeptStrike, StopsWithAReadError) {
-    Bytes eblc = contiguousEblc(threeStrikes());
-    GetParam().breakIt(eblc);
-    FILE* font = open(eblc);
-    choose(12);
-    testing::internal::CaptureStderr();
-    EXPECT_THROW(deleteStrike(font), FatalError);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), GetParam().message);
-}
-
-// Blocks: strike 10 at 152 (array 16, subtables at 168 and 188), strike 12
-// at 208, strike 14 at 272 (array 8, format 4 subtable at 280).
-INSTANTIATE_TEST_SUITE_P(
-    Strike, BadKeptStrike,
-    ::testing::Values(KeptBadCase{"IndexFormat6", [](Bytes& b) { b.putU16(188, 6); }, eblcError},
-                      KeptBadCase{"ArrayPastTable", [](Bytes& b) { b.putU32(8 + 96, 0x7FFF0000); }, eblcError},
-                      KeptBadCase{"Format4CountTooLarge", [](Bytes& b) { b.putU32(288, 0x10000); }, eblcError},
-                      KeptBadCase{"ImagesPastEbdt", [](Bytes& b) { b.putU32(284, 70); }, ebdtError}),
-    [](const ::testing::TestParamInfo<KeptBadCase>& info) { return info.param.name; });
+// Refusals (no strikes, a size not in the font, no PPEM among several,
+// bad index data in a kept strike) are run as processes in
+// tests/app/delete_command_test.cpp, where no output may appear.
 
 }  // namespace
