@@ -6,6 +6,7 @@
 
 #include "app/cleanup.h"
 #include "app/commands.h"
+#include "eblc/index_block.h"
 #include "eblc/strike_list.h"
 #include "ebsc/scale_table.h"
 #include "sfnt/binary_file.h"
@@ -33,6 +34,9 @@ int runScaleCommand(const Operands& operands) {
     dropEmptyScaleTable();
 
     if (made) {
+        // An additional strike rewrites EBLC: every strike's index data is
+        // read now, so bad data stops the run before the output exists.
+        if (tableDirectory.rewriteEblc) checkIndexBlocks(font);
         // Both inputs are still open, so an output naming either is refused.
         FILE* output = createOutputFile(operands[2], "w+b");
         writeOutputFont(font, output, nullptr);

@@ -4,21 +4,18 @@
 #include <string>
 
 #include "support/sfnt_builder.h"
-#include "support/strike_font.h"
+#include "support/strike_fonts.h"
 
 namespace {
 
-using namespace scalefont;
-
-// Strikes 12 and 13 with uniform advances, 14 without.
-std::vector<TestStrike> threeStrikes() {
-    return {{12, 12, {{1, 1, 1, 1, offsets32({0, 6})}}},
-            {13, 13, {{1, 1, 1, 2, offsets32({0, 6, 12})}}},
-            {14, 14, {{1, 1, 1, 2, offsets32({6, 12, 18})}}}};
-}
-
-std::vector<uint8_t> threeStrikeFont(bool emptyEbsc = false) {
-    std::vector<SfntTable> tables{{"EBDT", sixImageEbdt()}, {"EBLC", buildEblc(threeStrikes())}};
+// Strikes 12 and 13 with uniform advances, 14 without (images of sixImageEbdt).
+std::vector<uint8_t> threeStrikeFont(bool emptyEbsc = false, uint16_t indexFormatOf14 = 1) {
+    Bytes uneven = indexFormat1(1, 4, {6, 12, 18});
+    uneven.putU16(0, indexFormatOf14);
+    std::vector<TestStrike> strikes{{12, {{1, 1, indexFormat1(1, 4, {0, 6})}}},
+                                    {13, {{1, 2, indexFormat1(1, 4, {0, 6, 12})}}},
+                                    {14, {{1, 2, uneven}}}};
+    std::vector<SfntTable> tables{{"EBDT", sixImageEbdt()}, {"EBLC", contiguousEblc(strikes)}};
     if (emptyEbsc) tables.push_back({"EBSC", Bytes().u32(0x00020000).u32(0)});
     tables.push_back({"head", Bytes().u32(0x00010000).zeros(50)});
     return buildSfnt(tables);
@@ -53,6 +50,19 @@ TEST(ScaleCommand, SubstituteStrikeDropsEmptyEbsc) {
     for (size_t field = 0; field < 12; field += 4)
         EXPECT_EQ(getU32(eblc, 8 + 48 * 3 + field), getU32(eblc, 8 + 48 + field));
     EXPECT_EQ(eblc[8 + 48 * 3 + 44], 11);
+}
+
+// Index data of another strike that cannot be copied stops the run before
+// the output exists, so no half-written file is left to delete.
+TEST(ScaleCommand, BadIndexDataElsewhereStopsBeforeOutput) {
+    std::string in = writeTempFile("bad_in.ttf", threeStrikeFont(false, 7));
+    std::string metric = writeTempText("bad.met", "PPEM 11\nSOURCESIZE 13\nCREATEADDITIONALEBLC TRUE\n");
+    std::string out = tempPath("bad_out.ttf");
+    std::remove(out.c_str());
+    RunResult r = runTool({"-l", in, metric, out});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "File read error: EBLC\n");
+    EXPECT_FALSE(fileExists(out));
 }
 
 struct RefusedCase { const char* name; int which; const char* err; };

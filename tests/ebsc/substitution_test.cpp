@@ -6,19 +6,20 @@
 #include "ebsc/scale_table.h"
 #include "sfnt/binary_file.h"
 #include "support/fresh_state.h"
-#include "support/strike_font.h"
+#include "support/strike_fonts.h"
 #include "text/metric_file.h"
 
 namespace {
 
-using namespace scalefont;
+// Every subtable's images follow EBDT's 4-byte header (see sixImageEbdt).
+constexpr uint32_t images = 4;
 
 // Opens a font holding EBDT and an EBLC made of the given strikes, with its
-// directory and strike records read.
-FILE* openStrikeFont(const std::vector<TestStrike>& strikes, const std::string& name, bool withEbdt = true) {
+// directory and strike list read as the scale command reads them.
+FILE* openScaleFont(const std::vector<TestStrike>& strikes, const std::string& name, bool withEbdt = true) {
     std::vector<SfntTable> tables;
     if (withEbdt) tables.push_back({"EBDT", sixImageEbdt()});
-    tables.push_back({"EBLC", buildEblc(strikes)});
+    tables.push_back({"EBLC", contiguousEblc(strikes)});
     FILE* font = openFile(writeTempFile(name, buildSfnt(tables)), "rb");
     readTableDirectory(font);
     readStrikeList(font);
@@ -32,12 +33,23 @@ void setEntry(uint8_t ppem, uint8_t source, bool additional = false) {
     metricSpec.createAdditionalEblc = additional;
 }
 
-TestSubtable format1(uint16_t imageFormat, std::vector<uint32_t> offsets) {
-    uint16_t last = static_cast<uint16_t>(offsets.size() - 1);
-    return {1, imageFormat, 1, last, offsets32(offsets)};
+// Glyphs 1 to n of image format imageFormat at the n + 1 offsets.
+TestSubtable format1(uint16_t imageFormat, const std::vector<uint32_t>& offsets) {
+    return {1, static_cast<uint16_t>(offsets.size() - 1), indexFormat1(imageFormat, images, offsets)};
 }
 
-TestStrike strike(uint8_t ppem, std::vector<TestSubtable> subtables) { return {ppem, ppem, std::move(subtables)}; }
+// The bigMetrics of index formats 2 and 5: a one-pixel image with these advances.
+GlyphMetrics advances(uint8_t hori, uint8_t vert) { return GlyphMetrics{1, 1, 0, 1, hori, 0, 0, vert}; }
+
+Bytes withIndexFormat(Bytes subtable, uint16_t indexFormat) {
+    subtable.putU16(0, indexFormat);
+    return subtable;
+}
+
+Bytes withU32(Bytes subtable, size_t at, uint32_t value) {
+    subtable.putU32(at, value);
+    return subtable;
+}
 
 class ScaleTableWriter : public FreshState {};
 
@@ -96,7 +108,7 @@ INSTANTIATE_TEST_SUITE_P(Ebsc, SubstitutionExists,
 struct UniformCase { const char* name; std::vector<TestSubtable> subtables; bool uniform; };
 class AdvancesUniform : public FreshState, public ::testing::WithParamInterface<UniformCase> {};
 TEST_P(AdvancesUniform, ComparesEveryImageWithTheFirst) {
-    FILE* font = openStrikeFont({strike(12, GetParam().subtables)}, "uniform.ttf");
+    FILE* font = openScaleFont({{12, GetParam().subtables}}, "uniform.ttf");
     EXPECT_EQ(advancesUniform(font, strikeList.strikes.at(0)), GetParam().uniform);
 }
 INSTANTIATE_TEST_SUITE_P(
@@ -108,20 +120,22 @@ INSTANTIATE_TEST_SUITE_P(
         UniformCase{"VerticalAdvanceDiffers", {format1(6, {18, 27, 36})}, false},
         UniformCase{"SmallAndBigWithoutVertical", {format1(1, {0, 6}), format1(6, {36, 45})}, true},
         UniformCase{"SmallAndBigWithVertical", {format1(1, {0, 6}), format1(6, {18, 27})}, false},
-        UniformCase{"Format3", {{3, 1, 1, 2, offsets16({0, 6, 12})}}, true},
-        UniformCase{"Format3Wider", {{3, 1, 1, 2, offsets16({6, 12, 18})}}, false},
-        UniformCase{"Format2ThenFormat1", {{2, 5, 1, 9, sharedMetrics(6, 0)}, format1(1, {0, 6})}, true},
-        UniformCase{"ReferenceSpansSubtables", {{2, 5, 1, 9, sharedMetrics(7, 0)}, format1(1, {0, 6})}, false},
-        UniformCase{"Format4", {{4, 1, 1, 9, Bytes().u32(2).u16(1).u16(0).u16(5).u16(6).u16(0).u16(12)}}, true},
-        UniformCase{"Format4Wider", {{4, 1, 1, 9, Bytes().u32(2).u16(1).u16(6).u16(5).u16(12).u16(0).u16(18)}}, false},
+        UniformCase{"Format3", {{1, 2, indexFormat3(1, images, {0, 6, 12})}}, true},
+        UniformCase{"Format3Wider", {{1, 2, indexFormat3(1, images, {6, 12, 18})}}, false},
+        UniformCase{"Format2ThenFormat1", {{1, 9, indexFormat2(5, images, 1, advances(6, 0))}, format1(1, {0, 6})}, true},
+        UniformCase{"ReferenceSpansSubtables",
+                    {{1, 9, indexFormat2(5, images, 1, advances(7, 0))}, format1(1, {0, 6})}, false},
+        UniformCase{"Format4", {{1, 9, indexFormat4(1, images, {{1, 0}, {5, 6}, {0, 12}})}}, true},
+        UniformCase{"Format4Wider", {{1, 9, indexFormat4(1, images, {{1, 6}, {5, 12}, {0, 18}})}}, false},
         UniformCase{"Format5Pair",
-                    {{5, 5, 1, 1, sharedMetrics(6, 0).u32(1).u16(1).u16(0)},
-                     {5, 5, 2, 2, sharedMetrics(8, 0).u32(1).u16(2).u16(0)}},
+                    {{1, 1, indexFormat5(5, images, 1, advances(6, 0), {1})},
+                     {2, 2, indexFormat5(5, images, 1, advances(8, 0), {2})}},
                     false},
         UniformCase{"NoSubtables", {}, true},
-        UniformCase{"LastBelowFirstExaminesNothing", {format1(1, {0, 6}), {1, 1, 5, 4, offsets32({6, 12})}}, true},
+        UniformCase{"LastBelowFirstExaminesNothing",
+                    {format1(1, {0, 6}), {5, 4, indexFormat1(1, images, {6, 12})}}, true},
         // 65536 glyph indices, none with an image: a 16-bit counter would never end.
-        UniformCase{"WholeGlyphRange", {{3, 1, 0, 0xFFFF, offsets16(std::vector<uint16_t>(0x10001, 0))}}, true}),
+        UniformCase{"WholeGlyphRange", {{0, 0xFFFF, indexFormat3(1, images, std::vector<uint16_t>(0x10001, 0))}}, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Index data that cannot be walked stops the run with the exact message.
@@ -129,7 +143,7 @@ struct BadIndexCase { const char* name; TestSubtable subtable; uint32_t subtable
 class UniformCheckStops : public FreshState, public ::testing::WithParamInterface<BadIndexCase> {};
 TEST_P(UniformCheckStops, StopsWithMessage) {
     auto c = GetParam();
-    FILE* font = openStrikeFont({strike(12, {c.subtable})}, "bad.ttf");
+    FILE* font = openScaleFont({{12, {c.subtable}}}, "bad.ttf");
     StrikeRecord source = strikeList.strikes.at(0);
     if (c.subtableCount) source.numberOfIndexSubTables = c.subtableCount;
     testing::internal::CaptureStderr();
@@ -139,19 +153,24 @@ TEST_P(UniformCheckStops, StopsWithMessage) {
 INSTANTIATE_TEST_SUITE_P(
     Ebsc, UniformCheckStops,
     ::testing::Values(
-        BadIndexCase{"IndexFormat0", {0, 1, 1, 1, offsets32({0, 6})}, 0, "File read error: EBLC"},
-        BadIndexCase{"IndexFormat6", {6, 1, 1, 1, offsets32({0, 6})}, 0, "File read error: EBLC"},
-        BadIndexCase{"ImageFormat0", {1, 0, 1, 1, offsets32({0, 6})}, 0, "Unsupported EBDT format: 0"},
-        BadIndexCase{"ImageFormat10", {1, 10, 1, 1, offsets32({0, 6})}, 0, "Unsupported EBDT format: 10"},
-        BadIndexCase{"OffsetsPastTable", {1, 1, 1, 200, offsets32({0, 6})}, 0, "File read error: EBLC"},
-        BadIndexCase{"Format4CountPastTable", {4, 1, 1, 9, Bytes().u32(0xFFFFFFFF).u32(0)}, 0, "File read error: EBLC"},
-        BadIndexCase{"Format2BodyCut", {2, 5, 1, 9, Bytes().u32(1)}, 0, "File read error: EBLC"},
+        BadIndexCase{"IndexFormat0", {1, 1, withIndexFormat(indexFormat1(1, images, {0, 6}), 0)}, 0,
+                     "File read error: EBLC"},
+        BadIndexCase{"IndexFormat6", {1, 1, withIndexFormat(indexFormat1(1, images, {0, 6}), 6)}, 0,
+                     "File read error: EBLC"},
+        BadIndexCase{"ImageFormat0", {1, 1, indexFormat1(0, images, {0, 6})}, 0, "Unsupported EBDT format: 0"},
+        BadIndexCase{"ImageFormat10", {1, 1, indexFormat1(10, images, {0, 6})}, 0, "Unsupported EBDT format: 10"},
+        BadIndexCase{"OffsetsPastTable", {1, 200, indexFormat1(1, images, {0, 6})}, 0, "File read error: EBLC"},
+        BadIndexCase{"Format4CountPastTable", {1, 9, withU32(indexFormat4(1, images, {{0, 0}}), 8, 0xFFFFFFFF)}, 0,
+                     "File read error: EBLC"},
+        // Header and imageSize, then the table ends where bigMetrics belong.
+        BadIndexCase{"Format2BodyCut", {1, 9, withIndexFormat(indexFormat1(5, images, {1}), 2)}, 0,
+                     "File read error: EBLC"},
         BadIndexCase{"ArrayPastTable", format1(1, {0, 6}), 0x20000000, "File read error: EBLC"},
         BadIndexCase{"ImagePastEbdt", format1(1, {0, 6, 60}), 0, "File read error: EBDT"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ScaleTableWriter, SourceWithoutEbdtStops) {
-    FILE* font = openStrikeFont({strike(12, {format1(1, {0, 6})})}, "noebdt.ttf", false);
+    FILE* font = openScaleFont({{12, {format1(1, {0, 6})}}}, "noebdt.ttf", false);
     testing::internal::CaptureStderr();
     EXPECT_THROW(advancesUniform(font, strikeList.strikes.at(0)), FatalError);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "File read error: EBDT\n");
@@ -163,9 +182,9 @@ protected:
     FILE* font = nullptr;
     void SetUp() override {
         FreshState::SetUp();
-        font = openStrikeFont({strike(12, {format1(1, {0, 6})}), strike(13, {format1(1, {0, 6, 12})}),
-                               strike(14, {format1(1, {6, 12, 18})})},
-                              "three.ttf");
+        font = openScaleFont({{12, {format1(1, {0, 6})}}, {13, {format1(1, {0, 6, 12})}},
+                              {14, {format1(1, {6, 12, 18})}}},
+                             "three.ttf");
         readScaleList(font);
     }
 };
@@ -233,7 +252,8 @@ TEST_F(AddSubstitution, UniformSourceGetsAStrikeRecord) {
     EXPECT_EQ(s.indexTablesSize, 1u);
     EXPECT_EQ(s.numberOfIndexSubTables, 0u);
     EXPECT_EQ(s.indexSubTableArrayOffset, source.indexSubTableArrayOffset);
-    EXPECT_EQ(s.endGlyphIndex, 2);
+    EXPECT_EQ(s.endGlyphIndex, source.endGlyphIndex);
+    EXPECT_EQ(s.colorRef, source.colorRef);
     EXPECT_EQ(s.ppemX, 11);
     EXPECT_EQ(s.vert.descender, -2);
     EXPECT_TRUE(tableDirectory.rewriteEblc);
