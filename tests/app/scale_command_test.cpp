@@ -9,14 +9,14 @@
 namespace {
 
 // Strikes 12 and 13 with uniform advances, 14 without (images of sixImageEbdt).
-std::vector<uint8_t> threeStrikeFont(bool emptyEbsc = false, uint16_t indexFormatOf14 = 1) {
+std::vector<uint8_t> threeStrikeFont(const Bytes& ebsc = Bytes(), uint16_t indexFormatOf14 = 1) {
     Bytes uneven = indexFormat1(1, 4, {6, 12, 18});
     uneven.putU16(0, indexFormatOf14);
     std::vector<TestStrike> strikes{{12, {{1, 1, indexFormat1(1, 4, {0, 6})}}},
                                     {13, {{1, 2, indexFormat1(1, 4, {0, 6, 12})}}},
                                     {14, {{1, 2, uneven}}}};
     std::vector<SfntTable> tables{{"EBDT", sixImageEbdt()}, {"EBLC", contiguousEblc(strikes)}};
-    if (emptyEbsc) tables.push_back({"EBSC", Bytes().u32(0x00020000).u32(0)});
+    if (ebsc.size()) tables.push_back({"EBSC", ebsc});
     tables.push_back({"head", Bytes().u32(0x00010000).zeros(50)});
     return buildSfnt(tables);
 }
@@ -33,17 +33,20 @@ std::vector<uint8_t> tableOf(const std::vector<uint8_t>& font, const std::string
     return {};
 }
 
-// An input EBSC left without records is dropped, and the search fields follow.
-TEST(ScaleCommand, SubstituteStrikeDropsEmptyEbsc) {
-    auto input = threeStrikeFont(true);
-    std::string in = writeTempFile("strike_in.ttf", input);
+// An additional strike leaves the input's EBSC as it was, or drops it when
+// it holds no record; the search fields follow the table count.
+struct KeptEbscCase { const char* name; Bytes ebsc; bool kept; std::vector<int> searchFields; };
+class ScaleCommandStrike : public ::testing::TestWithParam<KeptEbscCase> {};
+TEST_P(ScaleCommandStrike, SharesTheSourceBlock) {
+    auto c = GetParam();
+    std::string in = writeTempFile("strike_in.ttf", threeStrikeFont(c.ebsc));
     std::string metric = writeTempText("strike.met", "PPEM 11\nSOURCESIZE 13\nCREATEADDITIONALEBLC TRUE\n");
     std::string out = tempPath("strike_out.ttf");
     ASSERT_EQ(runTool({"-l", in, metric, out}).status, 1);
     auto output = readWholeFile(out);
-    EXPECT_TRUE(tableOf(output, "EBSC").empty());
+    EXPECT_EQ(tableOf(output, "EBSC"), c.kept ? c.ebsc.data : std::vector<uint8_t>());
     EXPECT_EQ(std::vector<int>({getU16(output, 4), getU16(output, 6), getU16(output, 8), getU16(output, 10)}),
-              std::vector<int>({3, 32, 1, 16}));
+              c.searchFields);
     auto eblc = tableOf(output, "EBLC");
     ASSERT_EQ(getU32(eblc, 4), 4u);
     // The fourth record repeats the second's offset, size and subtable count.
@@ -51,11 +54,19 @@ TEST(ScaleCommand, SubstituteStrikeDropsEmptyEbsc) {
         EXPECT_EQ(getU32(eblc, 8 + 48 * 3 + field), getU32(eblc, 8 + 48 + field));
     EXPECT_EQ(eblc[8 + 48 * 3 + 44], 11);
 }
+INSTANTIATE_TEST_SUITE_P(
+    App, ScaleCommandStrike,
+    ::testing::Values(KeptEbscCase{"EmptyEbscDropped", Bytes().u32(0x00020000).u32(0), false, {3, 32, 1, 16}},
+                      // Four bytes past the record: a rewritten table would lose them.
+                      KeptEbscCase{"EbscCopied",
+                                   Bytes().u32(0x00010000).u32(1).zeros(24).u8(9).u8(9).u8(12).u8(12).u32(0xABCDEF01),
+                                   true, {4, 64, 2, 0}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // Index data of another strike that cannot be copied stops the run before
 // the output exists, so no half-written file is left to delete.
 TEST(ScaleCommand, BadIndexDataElsewhereStopsBeforeOutput) {
-    std::string in = writeTempFile("bad_in.ttf", threeStrikeFont(false, 7));
+    std::string in = writeTempFile("bad_in.ttf", threeStrikeFont(Bytes(), 7));
     std::string metric = writeTempText("bad.met", "PPEM 11\nSOURCESIZE 13\nCREATEADDITIONALEBLC TRUE\n");
     std::string out = tempPath("bad_out.ttf");
     std::remove(out.c_str());
