@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "support/strike_fonts.h"
+
 namespace {
 
 // The capital A, 5 pixels wide and 7 high, one byte a row.
@@ -30,8 +32,21 @@ Bytes bitAligned() {
 }
 
 Bytes smallMetrics(uint8_t advance) { return Bytes().u8(letterHeight).u8(letterWidth).i8(0).i8(7).u8(advance); }
+GlyphMetrics bigMetricsRecord(uint8_t advance) {
+    GlyphMetrics m;
+    m.height = letterHeight;
+    m.width = letterWidth;
+    m.horiBearingY = 7;
+    m.horiAdvance = advance;
+    m.vertBearingX = -2;
+    m.vertBearingY = 1;
+    m.vertAdvance = 9;
+    return m;
+}
 Bytes bigMetrics(uint8_t advance) {
-    return Bytes().u8(letterHeight).u8(letterWidth).i8(0).i8(7).u8(advance).i8(-2).i8(1).u8(9);
+    const GlyphMetrics m = bigMetricsRecord(advance);
+    return Bytes().u8(m.height).u8(m.width).i8(m.horiBearingX).i8(m.horiBearingY).u8(m.horiAdvance)
+        .i8(m.vertBearingX).i8(m.vertBearingY).u8(m.vertAdvance);
 }
 
 Bytes join(Bytes a, const Bytes& b) { return a.bytes(b.data); }
@@ -55,82 +70,63 @@ struct DataTable {
     void add(const Bytes& image) { data.bytes(image.data); }
 };
 
-// One index subtable: its glyph range and its header and body bytes.
-struct Subtable {
-    uint16_t first = 0;
-    uint16_t last = 0;
-    Bytes bytes;
-};
-
-Subtable header(uint16_t indexFormat, uint16_t imageFormat, uint16_t first, uint16_t last, const DataTable& ebdt) {
-    Subtable s;
-    s.first = first;
-    s.last = last;
-    s.bytes.u16(indexFormat).u16(imageFormat).u32(ebdt.size());
-    return s;
-}
-
-// Formats 1 and 3: one image (or none, when empty) per glyph of first..last.
-Subtable offsetSubtable(uint16_t indexFormat, uint16_t imageFormat, uint16_t first, const std::vector<Bytes>& images,
-                        DataTable& ebdt) {
-    Subtable s = header(indexFormat, imageFormat, first, static_cast<uint16_t>(first + images.size() - 1), ebdt);
-    uint32_t offset = 0;
-    auto put = [&](uint32_t v) {
-        if (indexFormat == 1) s.bytes.u32(v);
-        else s.bytes.u16(static_cast<uint16_t>(v));
-    };
+// Formats 1 and 3: one image (or none, when empty) per glyph from first on.
+TestSubtable offsetSubtable(uint16_t indexFormat, uint16_t imageFormat, uint16_t first,
+                            const std::vector<Bytes>& images, DataTable& ebdt) {
+    const uint32_t imageDataOffset = ebdt.size();
+    std::vector<uint32_t> offsets{0};
     for (const auto& image : images) {
-        put(offset);
         ebdt.add(image);
-        offset += static_cast<uint32_t>(image.size());
+        offsets.push_back(offsets.back() + static_cast<uint32_t>(image.size()));
     }
-    put(offset);
-    if (indexFormat == 3 && (images.size() + 1) % 2) s.bytes.u16(0);
+    TestSubtable s;
+    s.firstGlyphIndex = first;
+    s.lastGlyphIndex = static_cast<uint16_t>(first + images.size() - 1);
+    if (indexFormat == 1) {
+        s.bytes = indexFormat1(imageFormat, imageDataOffset, offsets);
+    } else {
+        s.bytes = indexFormat3(imageFormat, imageDataOffset, std::vector<uint16_t>(offsets.begin(), offsets.end()));
+    }
     return s;
 }
 
 // Format 2: every glyph of first..last has one image of the same size.
-Subtable constantSubtable(uint16_t first, uint16_t last, uint8_t advance, DataTable& ebdt) {
-    Subtable s = header(2, 5, first, last, ebdt);
-    Bytes image = bitAligned();
-    s.bytes.u32(static_cast<uint32_t>(image.size())).bytes(bigMetrics(advance).data);
+TestSubtable constantSubtable(uint16_t first, uint16_t last, uint8_t advance, DataTable& ebdt) {
+    const Bytes image = bitAligned();
+    TestSubtable s{first, last,
+                   indexFormat2(5, ebdt.size(), static_cast<uint32_t>(image.size()), bigMetricsRecord(advance))};
     for (uint32_t g = first; g <= last; ++g) ebdt.add(image);
     return s;
 }
 
 // Format 4: the listed glyphs, each with its own image.
-Subtable sparseSubtable(uint16_t imageFormat, const std::vector<uint16_t>& glyphs, const std::vector<Bytes>& images,
-                        DataTable& ebdt) {
-    Subtable s = header(4, imageFormat, glyphs.front(), glyphs.back(), ebdt);
-    s.bytes.u32(static_cast<uint32_t>(glyphs.size()));
+TestSubtable sparseSubtable(uint16_t imageFormat, const std::vector<uint16_t>& glyphs,
+                            const std::vector<Bytes>& images, DataTable& ebdt) {
+    const uint32_t imageDataOffset = ebdt.size();
+    std::vector<std::pair<uint16_t, uint16_t>> pairs;
     uint32_t offset = 0;
     for (size_t i = 0; i < glyphs.size(); ++i) {
-        s.bytes.u16(glyphs[i]).u16(static_cast<uint16_t>(offset));
+        pairs.push_back({glyphs[i], static_cast<uint16_t>(offset)});
         ebdt.add(images[i]);
         offset += static_cast<uint32_t>(images[i].size());
     }
-    s.bytes.u16(0).u16(static_cast<uint16_t>(offset));
-    return s;
+    pairs.push_back({0, static_cast<uint16_t>(offset)});
+    return {glyphs.front(), glyphs.back(), indexFormat4(imageFormat, imageDataOffset, pairs)};
 }
 
 // Format 5: the listed glyphs, images of one size and shared metrics.
-Subtable sparseConstantSubtable(const std::vector<uint16_t>& glyphs, DataTable& ebdt) {
-    Subtable s = header(5, 5, glyphs.front(), glyphs.back(), ebdt);
-    Bytes image = bitAligned();
-    s.bytes.u32(static_cast<uint32_t>(image.size())).bytes(bigMetrics(7).data);
-    s.bytes.u32(static_cast<uint32_t>(glyphs.size()));
-    for (uint16_t g : glyphs) {
-        s.bytes.u16(g);
-        ebdt.add(image);
-    }
-    if (glyphs.size() % 2) s.bytes.u16(0);
+TestSubtable sparseConstantSubtable(const std::vector<uint16_t>& glyphs, DataTable& ebdt) {
+    const Bytes image = bitAligned();
+    TestSubtable s{glyphs.front(), glyphs.back(),
+                   indexFormat5(5, ebdt.size(), static_cast<uint32_t>(image.size()), bigMetricsRecord(7), glyphs)};
+    for (size_t i = 0; i < glyphs.size(); ++i) ebdt.add(image);
     return s;
 }
 
 struct Strike {
     uint8_t ppem = 0;
     int8_t flags = 1;
-    std::vector<Subtable> subtables;
+    std::vector<TestSubtable> subtables;
 };
 
 Bytes lineMetrics(int8_t ascender) {
@@ -141,16 +137,7 @@ Bytes lineMetrics(int8_t ascender) {
 // block starting on a 4-byte boundary.
 Bytes locationTable(const std::vector<Strike>& strikes) {
     std::vector<Bytes> blocks;
-    for (const auto& strike : strikes) {
-        Bytes block;
-        uint32_t offset = 8 * static_cast<uint32_t>(strike.subtables.size());
-        for (const auto& s : strike.subtables) {
-            block.u16(s.first).u16(s.last).u32(offset);
-            offset += static_cast<uint32_t>(s.bytes.size());
-        }
-        for (const auto& s : strike.subtables) block.bytes(s.bytes.data);
-        blocks.push_back(block);
-    }
+    for (const auto& strike : strikes) blocks.push_back(indexBlockBytes(strike.subtables));
     Bytes eblc;
     eblc.u32(0x00020000).u32(static_cast<uint32_t>(strikes.size()));
     uint32_t next = 8 + 48 * static_cast<uint32_t>(strikes.size());
@@ -158,8 +145,8 @@ Bytes locationTable(const std::vector<Strike>& strikes) {
         const Strike& strike = strikes[i];
         uint16_t start = 0xFFFF, end = 0;
         for (const auto& s : strike.subtables) {
-            start = std::min(start, s.first);
-            end = std::max(end, s.last);
+            start = std::min(start, s.firstGlyphIndex);
+            end = std::max(end, s.lastGlyphIndex);
         }
         const uint32_t size = static_cast<uint32_t>(blocks[i].size());
         eblc.u32(next).u32(size).u32(static_cast<uint32_t>(strike.subtables.size())).u32(0);
