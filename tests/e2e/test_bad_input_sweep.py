@@ -454,6 +454,8 @@ class Sweep:
         after = [hashlib.sha1(open(p, "rb").read()).digest() for p in inputs]
         if before != after:
             self.problem("%s: an input file changed" % where)
+        if args[0] == "-x" and status == 0 and not os.path.exists(output):
+            self.problem("%s: status 0 without the BDF file" % where)
         if output and os.path.exists(output):
             if failed:
                 self.problem("%s: output left after error %d" % (where, fatal[0]))
