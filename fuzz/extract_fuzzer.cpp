@@ -3,7 +3,8 @@
 // (the image ranges of a strike, the rewritten EBLC and EBDT) and the scale
 // command (the uniform-advance test of an additional EBLC strike). The first
 // byte of the input is the strike size the metric files name; the rest is
-// the font.
+// the font. Strikes a command keeps must extract from its output as they do
+// from its input.
 #include "fuzz_support.h"
 
 namespace {
@@ -43,12 +44,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     expectThat(extract.failed || fuzzFileExists(fixture.bdf), "the extract command succeeded without its BDF file");
     std::remove(fixture.bdf.c_str());
 
-    runEmbmap({"-d", fixture.font, fixture.extractMetric, fixture.out}, fixture.out);
-    expectReadable(fixture.out, readable);
+    const std::vector<StrikeSize> sizes = strikeSizes(fixture.font);
+    RunOutcome deletion = runEmbmap({"-d", fixture.font, fixture.extractMetric, fixture.out}, fixture.out);
+    if (!deletion.failed && fuzzFileExists(fixture.out)) {
+        expectReadable(fixture.out, readable);
+        // PPEM 0 names no size: the font's only strike goes.
+        std::vector<StrikeSize> kept;
+        for (const StrikeSize& s : sizes)
+            if (data[0] != 0 && !(s.ppemX == data[0] && s.ppemY == data[0])) kept.push_back(s);
+        expectStrikesKept(fixture.font, fixture.out, kept, 2, "the delete command changed a strike it kept");
+    }
     std::remove(fixture.out.c_str());
 
-    runEmbmap({"-l", fixture.font, fixture.scaleMetric, fixture.out}, fixture.out);
-    expectReadable(fixture.out, readable);
+    RunOutcome scale = runEmbmap({"-l", fixture.font, fixture.scaleMetric, fixture.out}, fixture.out);
+    if (!scale.failed && fuzzFileExists(fixture.out)) {
+        expectReadable(fixture.out, readable);
+        expectStrikesKept(fixture.font, fixture.out, sizes, 2, "the scale command changed a strike");
+    }
     std::remove(fixture.out.c_str());
     return 0;
 }

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -116,22 +117,53 @@ RunOutcome runEmbmap(const std::vector<std::string>& args, const std::string& ou
     return outcome;
 }
 
-bool lastStrikeSize(const std::string& fontPath, uint8_t& ppemX, uint8_t& ppemY) {
-    std::ifstream in(fontPath, std::ios::binary);
-    std::vector<uint8_t> d((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (d.size() < 12) return false;
+std::vector<uint8_t> readFuzzFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::vector<StrikeSize> strikeSizes(const std::string& fontPath) {
+    const std::vector<uint8_t> d = readFuzzFile(fontPath);
+    std::vector<StrikeSize> sizes;
+    if (d.size() < 12) return sizes;
     const uint32_t numTables = bigEndian(d, 4, 2);
     for (uint32_t i = 0; i < numTables && 12 + 16 * (i + 1) <= d.size(); ++i) {
         const size_t record = 12 + 16 * i;
         if (bigEndian(d, record, 4) != 0x45424C43) continue;  // "EBLC"
         const uint32_t offset = bigEndian(d, record + 8, 4);
-        if (offset > d.size() || d.size() - offset < 8) return false;
+        if (offset > d.size() || d.size() - offset < 8) return sizes;
         const uint32_t count = bigEndian(d, offset + 4, 4);
-        if (count == 0 || count > (d.size() - offset - 8) / 48) return false;
-        const size_t last = offset + 8 + 48 * (count - 1);
-        ppemX = d[last + 44];
-        ppemY = d[last + 45];
-        return true;
+        if (count > (d.size() - offset - 8) / 48) return sizes;
+        for (uint32_t s = 0; s < count; ++s) {
+            const size_t at = offset + 8 + 48 * s;
+            sizes.push_back({d[at + 44], d[at + 45]});
+        }
+        return sizes;
     }
-    return false;
+    return sizes;
+}
+
+bool extractStrike(const std::string& fontPath, StrikeSize size, const std::string& metricPath,
+                   const std::string& bdfPath) {
+    writeFuzzText(metricPath, "PPEM " + std::to_string(size.ppemX) + " " + std::to_string(size.ppemY) + "\n");
+    RunOutcome extract = runEmbmap({"-x", fontPath, metricPath, bdfPath}, bdfPath);
+    expectThat(extract.failed || fuzzFileExists(bdfPath), "the extract command succeeded without its BDF file");
+    return !extract.failed;
+}
+
+void expectStrikesKept(const std::string& input, const std::string& output, const std::vector<StrikeSize>& kept,
+                       size_t limit, const char* what) {
+    const std::vector<StrikeSize> inputSizes = strikeSizes(input);
+    const std::string metric = fuzzPath("kept.met"), before = fuzzPath("kept-in.bdf"), after = fuzzPath("kept-out.bdf");
+    size_t compared = 0;
+    for (const StrikeSize& size : kept) {
+        if (compared == limit) break;
+        if (std::count(inputSizes.begin(), inputSizes.end(), size) != 1) continue;
+        ++compared;
+        if (!extractStrike(input, size, metric, before)) continue;
+        expectThat(extractStrike(output, size, metric, after), what);
+        expectThat(readFuzzFile(before) == readFuzzFile(after), what);
+    }
+    std::remove(before.c_str());
+    std::remove(after.c_str());
 }

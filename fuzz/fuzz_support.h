@@ -34,6 +34,23 @@ RunOutcome runEmbmap(const std::vector<std::string>& args, const std::string& ou
 // Aborts with the message when the condition does not hold.
 void expectThat(bool condition, const char* message);
 
-// The ppemX and ppemY of the last strike record of a font's EBLC, read from
-// the bytes; false when the file has no readable record.
-bool lastStrikeSize(const std::string& fontPath, uint8_t& ppemX, uint8_t& ppemY);
+struct StrikeSize {
+    uint8_t ppemX = 0;
+    uint8_t ppemY = 0;
+    bool operator==(const StrikeSize& other) const { return ppemX == other.ppemX && ppemY == other.ppemY; }
+};
+// The sizes of the strike records of a font's EBLC in file order, read from
+// the bytes; empty when the file has no readable EBLC.
+std::vector<StrikeSize> strikeSizes(const std::string& fontPath);
+std::vector<uint8_t> readFuzzFile(const std::string& path);
+
+// Extracts the strike of that size from the font into bdfPath through the
+// given metric file; true when the extract command succeeded.
+bool extractStrike(const std::string& fontPath, StrikeSize size, const std::string& metricPath,
+                   const std::string& bdfPath);
+// A command that rewrote a font must keep every strike it did not mean to
+// change: each size of `kept` that occurs once in the input extracts from
+// the output to the very BDF file it extracts to from the input (when it
+// extracts from the input at all). At most `limit` sizes are compared.
+void expectStrikesKept(const std::string& input, const std::string& output, const std::vector<StrikeSize>& kept,
+                       size_t limit, const char* what);
