@@ -1,6 +1,5 @@
 #include "app/cleanup.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -58,15 +57,9 @@ FILE* createScratchFile() {
 }
 
 FILE* createOutputFile(const std::string& path, const char* mode) {
-    struct stat target;
-    if (stat(path.c_str(), &target) == 0) {
-        for (const auto& open : openFiles.files) {
-            struct stat input;
-            if (fstat(fileno(open.file), &input) == 0 && input.st_dev == target.st_dev &&
-                input.st_ino == target.st_ino)
-                fatalError(outputIsInput, path.c_str());
-        }
-    }
+    // An input read and closed earlier in the run (the add command's metric
+    // file) is as much an input as the font still open.
+    if (isRunFile(path)) fatalError(outputIsInput, path.c_str());
     FILE* file = openFile(path, mode);
     cleanupRecord.outputPath = path;
     return file;

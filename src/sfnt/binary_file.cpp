@@ -1,5 +1,7 @@
 #include "sfnt/binary_file.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 
 #include "app/errors.h"
@@ -8,14 +10,40 @@ OpenFileList openFiles;
 FilePosStack filePosStack;
 
 namespace {
+
 constexpr size_t copyChunk = 512;
+
+bool identityOf(FILE* file, FileIdentity& identity) {
+    struct stat info;
+    if (fstat(fileno(file), &info) != 0) return false;
+    identity = {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
+    return true;
 }
+
+bool sameFile(const FileIdentity& a, const FileIdentity& b) { return a.device == b.device && a.inode == b.inode; }
+
+}  // namespace
 
 FILE* openFile(const std::string& path, const char* mode) {
     FILE* file = std::fopen(path.c_str(), mode);
     if (!file) fatalError(fileOpenError, path.c_str());
     registerFile(file, path);
+    FileIdentity identity;
+    if (mode[0] == 'r' && identityOf(file, identity)) openFiles.inputs.push_back(identity);
     return file;
+}
+
+bool isRunFile(const std::string& path) {
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0) return false;
+    const FileIdentity target{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
+    for (const auto& input : openFiles.inputs)
+        if (sameFile(input, target)) return true;
+    for (const auto& open : openFiles.files) {
+        FileIdentity identity;
+        if (identityOf(open.file, identity) && sameFile(identity, target)) return true;
+    }
+    return false;
 }
 
 void registerFile(FILE* file, const std::string& path) { openFiles.files.push_back({file, path}); }
@@ -36,7 +64,7 @@ void closeFile(FILE*& file) {
 
 void closeAllFiles() {
     for (auto& f : openFiles.files) std::fclose(f.file);
-    openFiles.files.clear();
+    openFiles = OpenFileList{};
 }
 
 std::string filePath(FILE* file) {

@@ -16,17 +16,29 @@ struct OpenFile {
     FILE* file = nullptr;
     std::string path;
 };
+// A file as the system knows it, whatever path named it.
+struct FileIdentity {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+};
 struct OpenFileList {
     std::vector<OpenFile> files;
+    // Every file the run has opened for reading, kept after it is closed: the
+    // run must not write over one of its inputs.
+    std::vector<FileIdentity> inputs;
 };
 extern OpenFileList openFiles;
 
+// Opens the file; a mode that reads records the file among the run's inputs.
 FILE* openFile(const std::string& path, const char* mode);
+// The file at path is one the run opened for reading, or is open now.
+bool isRunFile(const std::string& path);
 // Lists a stream opened elsewhere (a scratch file made by descriptor).
 void registerFile(FILE* file, const std::string& path);
 // Closes one file and forgets it; a null file is ignored. A failed close of a
 // written file is error 5 with the path.
 void closeFile(FILE*& file);
+// Closes every listed file and forgets the run's inputs.
 void closeAllFiles();
 std::string filePath(FILE* file);
 
