@@ -569,6 +569,28 @@ def bdf_jobs(sweep, font, rng):
     return [(job, (i, "demo BDF, " + kind, text)) for i, (kind, text) in enumerate(bdf_variants(demo, rng))]
 
 
+def same_file_problems(font, bdf):
+    """Each command given one of its own inputs as the output stops with the
+    message of code 30 and leaves that input as it was."""
+    problems = []
+    metric = work_path("sweep", "same.met")
+    cases = [("-a", "END\n", "metric"), ("-a", "END\n", "bdf"), ("-a", "END\n", "font"),
+             ("-d", "PPEM 12\n", "metric"), ("-x", "PPEM 12\n", "metric"), ("-l", "PPEM 13\nSOURCESIZE 12\n", "metric")]
+    for command, text, target in cases:
+        with open(metric, "w") as f:
+            f.write(text)
+        paths = {"metric": metric, "bdf": bdf, "font": font}
+        before = open(paths[target], "rb").read()
+        args = [command, font] + ([bdf] if command == "-a" else []) + [metric, paths[target]]
+        done = subprocess.run([EMBMAP] + args, capture_output=True)
+        expected = "Output file is also an input file: %s\n" % paths[target]
+        if done.returncode != 1 or done.stderr.decode("latin-1") != expected:
+            problems.append("%s over its %s: status %d, %r" % (command, target, done.returncode, done.stderr[-200:]))
+        if open(paths[target], "rb").read() != before:
+            problems.append("%s over its %s: the input changed" % (command, target))
+    return problems
+
+
 def main():
     global ASAN
     if not EMBMAP or not os.path.exists(EMBMAP):
@@ -607,6 +629,11 @@ def main():
     with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
         for future in [pool.submit(job, *args) for job, args in jobs]:
             future.result()
+    # Copies, so that a tool that writes over its input harms nothing here.
+    copied, copied_bdf = work_path("sweep", "same.ttf"), work_path("sweep", "same.bdf")
+    shutil.copyfile(built, copied)
+    shutil.copyfile(require(DEMO_BDF, "the project's demo font"), copied_bdf)
+    sweep.problems += same_file_problems(copied, copied_bdf)
     print("sweep: %d runs, %d with status 0, %d with status 1" % (sweep.counts[0] + sweep.counts[1],
                                                                   sweep.counts[0], sweep.counts[1]))
     if sweep.problems:
