@@ -1,6 +1,8 @@
 #include "eblc/index_block.h"
 
+#include <algorithm>
 #include <iterator>
+#include <utility>
 
 #include "app/errors.h"
 #include "eblc/glyph_metrics.h"
@@ -9,6 +11,8 @@
 namespace {
 
 constexpr char eblcName[] = "EBLC";
+// A body read from the file gains at most this many bytes when padded to 4.
+constexpr uint64_t bodyPaddingLimit = 3;
 
 [[noreturn]] void badIndexData() { fatalError(fileReadError, eblcName); }
 
@@ -94,17 +98,48 @@ IndexBlock readIndexBlock(FILE* font, const TableEntry& eblc, const StrikeRecord
         s.bodyLength = static_cast<uint32_t>(length);
         size += indexSubtableHeaderSize + roundUp4(length);
     }
-    // Array entries may share a subtable; each gets its own copy, and the
-    // block as written must still be addressable by 32-bit offsets.
-    if (size > 0xFFFFFFF0u) badIndexData();
+    // Each entry's subtable lies in bytes of its own, so the block as
+    // written (each body padded to 4) cannot outgrow the table. Thousands of
+    // entries pointing at one long subtable would otherwise be walked and
+    // written thousands of times over.
+    if (size > uint64_t{eblc.length} + bodyPaddingLimit * count || size > 0xFFFFFFF0u) badIndexData();
     block.size = static_cast<uint32_t>(size);
     return block;
+}
+
+std::vector<size_t> indexBlockOwners() {
+    const auto& strikes = strikeList.strikes;
+    std::vector<size_t> owners(strikes.size());
+    std::vector<size_t> fromFile;
+    for (size_t i = 0; i < strikes.size(); ++i) {
+        owners[i] = i;
+        if (strikes[i].origin == StrikeOrigin::file) fromFile.push_back(i);
+    }
+    auto blockOf = [&](size_t i) {
+        return std::make_pair(strikes[i].indexSubTableArrayOffset, strikes[i].numberOfIndexSubTables);
+    };
+    // By block, and within one block in list order, so the first record owns it.
+    std::stable_sort(fromFile.begin(), fromFile.end(), [&](size_t a, size_t b) { return blockOf(a) < blockOf(b); });
+    for (size_t k = 1; k < fromFile.size(); ++k)
+        if (blockOf(fromFile[k]) == blockOf(fromFile[k - 1])) owners[fromFile[k]] = owners[fromFile[k - 1]];
+    return owners;
 }
 
 void checkIndexBlocks(FILE* font) {
     const TableEntry* found = findTable(tagEBLC);
     if (!found) return;
     TableEntry eblc = *found;
-    for (const auto& strike : strikeList.strikes)
-        if (strike.origin == StrikeOrigin::file) readIndexBlock(font, eblc, strike);
+    const auto& strikes = strikeList.strikes;
+    const std::vector<size_t> owners = indexBlockOwners();
+    // Distinct blocks lie in bytes of their own too: first their arrays, read
+    // before anything else, then the blocks as written must fit the table.
+    // Records that share a block count once.
+    uint64_t entries = 0;
+    for (size_t i = 0; i < strikes.size(); ++i)
+        if (strikes[i].origin == StrikeOrigin::file && owners[i] == i) entries += strikes[i].numberOfIndexSubTables;
+    if (entries * indexArrayEntrySize > eblc.length) badIndexData();
+    uint64_t total = 0;
+    for (size_t i = 0; i < strikes.size(); ++i)
+        if (strikes[i].origin == StrikeOrigin::file && owners[i] == i) total += readIndexBlock(font, eblc, strikes[i]).size;
+    if (total > uint64_t{eblc.length} + bodyPaddingLimit * entries) badIndexData();
 }

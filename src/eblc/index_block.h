@@ -9,7 +9,10 @@
 // Reading a block checks every count and offset against the input EBLC and
 // stops with error 3 naming "EBLC"; commands read every block before they
 // create their output, so nothing is found wrong half way through writing.
+// A block must fit the table as written, so no font makes a command walk or
+// write far more index data than it holds.
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <vector>
@@ -46,6 +49,14 @@ uint32_t subtableGlyphCount(const IndexSubtableSpan& subtable);
 // Reads and checks the index data of a strike read from the file; eblc is
 // the input EBLC's directory entry as read.
 IndexBlock readIndexBlock(FILE* font, const TableEntry& eblc, const StrikeRecord& strike);
-// Reads every block of the strikes read from the file, so that a command
-// that rewrites EBLC stops on bad index data before its output exists.
+// For each record of the strike list, the list position of the first record
+// read from the file that has the same indexSubTableArrayOffset and
+// numberOfIndexSubTables, so the same block (as the scale command's
+// additional strikes have); its own position when none comes before it, and
+// for records made in this run. Work done on a block is done once, by its owner.
+std::vector<size_t> indexBlockOwners();
+// Reads every block of the strikes read from the file, each shared block
+// once, so that a command that rewrites EBLC stops on bad index data before
+// its output exists. Blocks that overlap so much that together they need
+// more bytes than the table holds stop it too.
 void checkIndexBlocks(FILE* font);

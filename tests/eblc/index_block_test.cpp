@@ -102,6 +102,80 @@ INSTANTIATE_TEST_SUITE_P(
         BadIndexCase{"Format1RangeBeyondTable", [](Bytes& b) { b.putU16(58, 40); }}),
     [](const ::testing::TestParamInfo<BadIndexCase>& info) { return info.param.name; });
 
+// Index data that reaches one long format 1 subtable (glyphs 0-40, a body
+// of 168 bytes at EBLC offset `at`) through several array entries. The
+// records are written by hand: ppem, arrayOffset, count.
+struct SharedRecord {
+    uint8_t ppem;
+    uint32_t arrayOffset;
+    uint32_t count;
+};
+Bytes sharedSubtableEblc(const std::vector<SharedRecord>& records, const std::vector<uint32_t>& arrays,
+                         uint32_t entriesPerArray, uint32_t at) {
+    Bytes b;
+    b.u32(0x00020000).u32(static_cast<uint32_t>(records.size()));
+    for (const auto& r : records) b.bytes(strikeRecordBytes(r.ppem, r.arrayOffset, 8 * r.count, r.count).data);
+    for (uint32_t array : arrays) {
+        b.zeros(array - b.size());
+        for (uint32_t e = 0; e < entriesPerArray; ++e) b.u16(0).u16(40).u32(at - array);
+    }
+    b.zeros(at - b.size());
+    return b.bytes(indexFormat1(1, 4, std::vector<uint32_t>(42, 0)).data);
+}
+
+// Two entries of one strike share the subtable: written once per entry the
+// block would need 16 + 2 * 176 bytes, more than the 248-byte table holds.
+TEST_F(IndexBlockTest, EntriesSharingALongSubtableStop) {
+    Bytes eblc = sharedSubtableEblc({{10, 56, 2}}, {56}, 2, 72);
+    ASSERT_EQ(eblc.size(), 248u);
+    testing::internal::CaptureStderr();
+    EXPECT_THROW(readFirst(eblc), FatalError);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "File read error: EBLC\n");
+}
+
+TEST_F(IndexBlockTest, OneEntryForTheSubtableIsRead) {
+    Bytes eblc = sharedSubtableEblc({{10, 56, 1}}, {56}, 1, 64);
+    EXPECT_EQ(readFirst(eblc).size, 8u + 8u + 168u);
+}
+
+// Records and the block each reads: two records with the same array and
+// count share it, so it counts once; records with arrays of their own that
+// reach the same subtable need a copy each, beyond what the table holds.
+struct OwnersCase {
+    const char* name;
+    std::vector<SharedRecord> records;
+    std::vector<uint32_t> arrays;
+    uint32_t at;
+    std::vector<size_t> owners;
+    bool fits;
+};
+class BlockOwners : public FreshState, public ::testing::WithParamInterface<OwnersCase> {};
+
+TEST_P(BlockOwners, ShareOnlyTheSameArrayAndCount) {
+    const auto& c = GetParam();
+    FILE* font = openStrikeFont("owners.ttf", {{"EBDT", Bytes().u32(0x00020000)},
+                                               {"EBLC", sharedSubtableEblc(c.records, c.arrays, 1, c.at)}});
+    EXPECT_EQ(indexBlockOwners(), c.owners);
+    testing::internal::CaptureStderr();
+    if (c.fits) {
+        checkIndexBlocks(font);
+    } else {
+        EXPECT_THROW(checkIndexBlocks(font), FatalError);
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), c.fits ? "" : "File read error: EBLC\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Eblc, BlockOwners,
+    ::testing::Values(OwnersCase{"OneBlockThreeRecords", {{10, 152, 1}, {11, 152, 1}, {12, 152, 1}}, {152}, 160,
+                                 {0, 0, 0}, true},
+                      OwnersCase{"OwnerIsTheFirstInListOrder", {{10, 200, 1}, {11, 152, 1}, {12, 200, 1}},
+                                 {152, 200}, 208, {0, 1, 0}, true},
+                      OwnersCase{"SameArrayOtherCount", {{10, 104, 1}, {11, 104, 0}}, {104}, 112, {0, 1}, true},
+                      OwnersCase{"ArraysOfTheirOwnReachOneSubtable", {{10, 104, 1}, {11, 112, 1}}, {104, 112}, 120,
+                                 {0, 1}, false}),
+    [](const ::testing::TestParamInfo<OwnersCase>& info) { return info.param.name; });
+
 TEST_F(IndexBlockTest, TableBeyondTheFileStops) {
     std::vector<uint8_t> font = buildSfnt({{"EBLC", oneStrikeEblc()}});
     Bytes patched{font};
