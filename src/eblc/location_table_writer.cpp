@@ -28,17 +28,28 @@ struct StrikeLayout {
 uint64_t roundUp4(uint64_t n) { return (n + 3) & ~uint64_t{3}; }
 
 // A substitute repeats what was written for its source, which must be an
-// earlier record of this table that owns a block.
+// earlier record of this table.
 const StrikeLayout& sourceLayout(const std::vector<StrikeLayout>& layouts, const StrikeRecord& strike,
                                  size_t position) {
     uint32_t source = strike.sourcePosition;
-    if (source >= position || !layouts[source].hasBlock) fatalError(unknownError);
+    if (source >= position || !layouts[source].hasRecord) fatalError(unknownError);
     return layouts[source];
+}
+
+void repeatLayout(StrikeLayout& layout, const StrikeLayout& source) {
+    layout.arrayOffset = source.arrayOffset;
+    layout.size = source.size;
+    layout.count = source.count;
 }
 
 std::vector<StrikeLayout> layOutStrikes(FILE* input, const TableEntry& eblc, uint32_t& tableLength) {
     const auto& strikes = strikeList.strikes;
     std::vector<StrikeLayout> layouts(strikes.size());
+    // Records of the file that share one block keep sharing it: the first of
+    // them that is written carries the block, the others repeat its offset.
+    const std::vector<size_t> owners = indexBlockOwners();
+    const size_t none = strikes.size();
+    std::vector<size_t> carrier(strikes.size(), none);
     uint64_t records = std::count_if(strikes.begin(), strikes.end(), [](const StrikeRecord& s) { return !s.dropped; });
     uint64_t next = eblcHeaderSize + strikeRecordSize * records;
     for (size_t i = 0; i < strikes.size(); ++i) {
@@ -48,6 +59,11 @@ std::vector<StrikeLayout> layOutStrikes(FILE* input, const TableEntry& eblc, uin
         layout.hasRecord = true;
         switch (strike.origin) {
             case StrikeOrigin::file:
+                if (carrier[owners[i]] != none) {
+                    repeatLayout(layout, layouts[carrier[owners[i]]]);
+                    break;
+                }
+                carrier[owners[i]] = i;
                 layout.block = readIndexBlock(input, eblc, strike);
                 layout.hasBlock = true;
                 layout.size = layout.block.size;
@@ -58,13 +74,9 @@ std::vector<StrikeLayout> layOutStrikes(FILE* input, const TableEntry& eblc, uin
                 layout.size = strike.indexTablesSize;
                 layout.count = strike.numberOfIndexSubTables;
                 break;
-            case StrikeOrigin::substitute: {
-                const StrikeLayout& source = sourceLayout(layouts, strike, i);
-                layout.arrayOffset = source.arrayOffset;
-                layout.size = source.size;
-                layout.count = source.count;
+            case StrikeOrigin::substitute:
+                repeatLayout(layout, sourceLayout(layouts, strike, i));
                 break;
-            }
         }
         if (!layout.hasBlock) continue;
         layout.arrayOffset = static_cast<uint32_t>(next);

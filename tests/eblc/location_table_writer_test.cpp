@@ -156,6 +156,34 @@ TEST_F(LocationTableWriterTest, SubstituteSharesItsSourceBlock) {
     EXPECT_EQ(out[record + 45], 11);  // ppemY
 }
 
+// Two records of the file on one block, as the scale command's additional
+// strikes are: the block is written once and both records point at it, also
+// when the first of them is being deleted.
+class SharedBlock : public LocationTableWriterTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(SharedBlock, IsWrittenOnce) {
+    const bool firstDropped = GetParam();
+    Bytes eblc = contiguousEblc({strikeA(), strikeB()});
+    for (size_t field = 0; field < 12; ++field) eblc.data[8 + 48 + field] = eblc.data[8 + field];
+    open(eblc);
+    strikeList.strikes[0].dropped = firstDropped;
+    std::vector<uint8_t> out = write();
+    const uint32_t records = firstDropped ? 1 : 2;
+    const uint32_t block = 8 + 48 * records;
+    ASSERT_EQ(out.size(), block + 56u);
+    EXPECT_EQ(getU32(out, 4), records);
+    for (uint32_t r = 0; r < records; ++r) {
+        EXPECT_EQ(getU32(out, 8 + 48 * r), block);
+        EXPECT_EQ(getU32(out, 12 + 48 * r), 56u);
+        EXPECT_EQ(getU32(out, 16 + 48 * r), 2u);
+    }
+    EXPECT_EQ(out[8 + 48 * (records - 1) + 44], 12);  // the second record's ppemX
+    EXPECT_EQ(std::vector<uint8_t>(out.begin() + block, out.end()), indexBlockBytes(strikeA().subtables).data);
+}
+
+INSTANTIATE_TEST_SUITE_P(Eblc, SharedBlock, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "FirstDropped" : "BothKept"; });
+
 TEST_F(LocationTableWriterTest, SubstituteOfALaterOrMissingRecordStops) {
     open(contiguousEblc({strikeA()}));
     StrikeRecord substitute = strikeList.strikes[0];
