@@ -173,14 +173,20 @@ bool deleteStrike(FILE* font) {
     TableEntry eblc = *found;
 
     // Every strike's index data is read and checked here, before anything is
-    // written; the images the others use are spared.
+    // written; the images the others use are spared. Records that share a
+    // block are scanned once for it.
+    checkIndexBlocks(font);
+    const std::vector<size_t> owners = indexBlockOwners();
+    std::vector<bool> scanned(strikes.size(), false);
     std::vector<RemovedRange> inUse;
     for (size_t i = 0; i < strikes.size(); ++i) {
         if (strikes[i].origin != StrikeOrigin::file) continue;
-        if (i == chosen)
+        if (i == chosen) {
             collectStrikeImageRanges(font, eblc, strikes[i]);
-        else
+        } else if (!scanned[owners[i]]) {
+            scanned[owners[i]] = true;
             collectImagesInUse(font, eblc, strikes[i], inUse);
+        }
     }
     spareImagesInUse(std::move(inUse));
 

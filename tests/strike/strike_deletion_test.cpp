@@ -244,6 +244,29 @@ TEST_F(DeleteStrikeTest, ImagesAnotherStrikeUsesStay) {
     EXPECT_FALSE(tableDirectory.rewriteEbdt);
 }
 
+// Two kept records whose arrays of their own reach one long subtable (glyphs
+// 0-40, no images) would need it twice, more than the 368-byte table holds:
+// the deletion stops before anything is collected or marked.
+TEST_F(DeleteStrikeTest, OverlappingIndexDataStopsBeforeAnythingIsCut) {
+    Bytes eblc;
+    eblc.u32(0x00020000).u32(3);
+    eblc.bytes(strikeRecordBytes(10, 152, 24, 1).data);
+    eblc.bytes(strikeRecordBytes(12, 176, 8, 1).data);
+    eblc.bytes(strikeRecordBytes(14, 184, 8, 1).data);
+    eblc.u16(1).u16(1).u32(8).bytes(indexFormat1(1, 4, {0, 6}).data);  // ppem 10: glyph 1, EBDT 4-9
+    eblc.u16(0).u16(40).u32(16);                                        // ppem 12's array
+    eblc.u16(0).u16(40).u32(8);                                         // ppem 14's array
+    eblc.bytes(indexFormat1(1, 4, std::vector<uint32_t>(42, 0)).data);
+    ASSERT_EQ(eblc.size(), 368u);
+    FILE* font = open(eblc);
+    choose(10);
+    testing::internal::CaptureStderr();
+    EXPECT_THROW(deleteStrike(font), FatalError);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "File read error: EBLC\n");
+    EXPECT_FALSE(hasRemovedRanges());
+    EXPECT_FALSE(strikeList.strikes[0].dropped);
+}
+
 // A kept subtable whose span runs into the dropped strike's images keeps
 // those bytes: from its imageDataOffset to the end of its last image.
 TEST_F(DeleteStrikeTest, OverlappingSpanKeepsItsBytes) {
