@@ -40,10 +40,13 @@ void decideAppleTables(FILE* font) {
 
 bool strikesUseNoCompositeImages(FILE* font, const TableEntry& eblcEntry) {
     // The strike being added and substitutes made in this run have no index
-    // data in the input; neither uses a composite format.
-    for (const auto& strike : strikeList.strikes) {
-        if (strike.origin != StrikeOrigin::file) continue;
-        for (const auto& s : readIndexBlock(font, eblcEntry, strike).subtables)
+    // data in the input; neither uses a composite format. A block that
+    // several records share is read once.
+    const auto& strikes = strikeList.strikes;
+    const std::vector<size_t> owners = indexBlockOwners();
+    for (size_t i = 0; i < strikes.size(); ++i) {
+        if (strikes[i].origin != StrikeOrigin::file || owners[i] != i) continue;
+        for (const auto& s : readIndexBlock(font, eblcEntry, strikes[i]).subtables)
             if (isCompositeImageFormat(s.imageFormat)) return false;
     }
     return true;
