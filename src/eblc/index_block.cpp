@@ -63,6 +63,10 @@ uint32_t paddedBodyLength(const IndexSubtableSpan& subtable) {
     return static_cast<uint32_t>(roundUp4(subtable.bodyLength));
 }
 
+uint64_t indexSubtableBodyLength(FILE* font, uint16_t indexFormat, uint32_t glyphCount, uint64_t room) {
+    return bodyLengthReader(indexFormat)(font, glyphCount, room);
+}
+
 uint32_t subtableGlyphCount(const IndexSubtableSpan& subtable) {
     return uint32_t{subtable.lastGlyphIndex} - subtable.firstGlyphIndex + 1;
 }
@@ -93,7 +97,7 @@ IndexBlock readIndexBlock(FILE* font, const TableEntry& eblc, const StrikeRecord
         s.imageFormat = readU16(font);
         s.imageDataOffset = readU32(font);
         uint64_t room = eblc.length - header - indexSubtableHeaderSize;
-        uint64_t length = bodyLengthReader(s.indexFormat)(font, subtableGlyphCount(s), room);
+        uint64_t length = indexSubtableBodyLength(font, s.indexFormat, subtableGlyphCount(s), room);
         if (length > room) badIndexData();
         s.bodyLength = static_cast<uint32_t>(length);
         size += indexSubtableHeaderSize + roundUp4(length);

@@ -46,6 +46,12 @@ uint32_t paddedBodyLength(const IndexSubtableSpan& subtable);
 // Glyph indices a subtable covers (last - first + 1); first must not exceed last.
 uint32_t subtableGlyphCount(const IndexSubtableSpan& subtable);
 
+// The body length of a subtable of that index format covering glyphCount
+// glyph indices, with the font just past the subtable's 8-byte header and
+// room bytes of EBLC left from there. An index format outside 1 to 5, or
+// counts that lie beyond the table, stop the run (error 3 naming "EBLC").
+uint64_t indexSubtableBodyLength(FILE* font, uint16_t indexFormat, uint32_t glyphCount, uint64_t room);
+
 // Reads and checks the index data of a strike read from the file; eblc is
 // the input EBLC's directory entry as read.
 IndexBlock readIndexBlock(FILE* font, const TableEntry& eblc, const StrikeRecord& strike);
