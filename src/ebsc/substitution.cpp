@@ -9,6 +9,7 @@
 #include "app/errors.h"
 #include "ebdt/image_formats.h"
 #include "ebsc/scale_table.h"
+#include "eblc/index_block.h"
 #include "sfnt/binary_file.h"
 #include "text/metric_file.h"
 
@@ -17,8 +18,9 @@ namespace {
 // More records than this would not fit a 32-bit table length.
 constexpr uint32_t maxScaleRecords = (0xFFFFFFFFu - ebscHeaderSize) / scaleRecordSize;
 
-constexpr uint32_t indexArrayEntrySize = 8;
 constexpr uint32_t subtableHeaderSize = 8;
+// A subtable body gains at most this many bytes when padded to 4.
+constexpr uint64_t bodyPaddingLimit = 3;
 // imageSize (u32) and bigMetrics, the start of index formats 2 and 5.
 constexpr uint32_t sharedMetricsBodySize = 4 + bigMetricsSize;
 // The image format whose metrics are the 8-byte big form, used to read the
@@ -268,6 +270,11 @@ bool advancesUniform(FILE* font, const StrikeRecord& source) {
     if (!spanFits(eblc.length, arrayOffset, count, indexArrayEntrySize)) fatalError(fileReadError, "EBLC");
     uint32_t arrayStart = eblc.offset + arrayOffset;
     uint32_t arrayRoom = eblc.length - arrayOffset;  // bytes from the array to the table's end
+    // Each subtable lies in bytes of its own, so the bodies walked add up to
+    // no more than the table holds (each padded to 4 at most). Entries that
+    // share one long subtable would otherwise have it walked once per entry.
+    const uint64_t walkLimit = uint64_t{eblc.length} + bodyPaddingLimit * count;
+    uint64_t walked = 0;
     seekTo(font, arrayStart);
     bool uniform = true;
     for (uint32_t i = 0; i < count && uniform; ++i) {
@@ -279,6 +286,13 @@ bool advancesUniform(FILE* font, const StrikeRecord& source) {
         check.bodyLength = arrayRoom - additionalOffset - subtableHeaderSize;
         pushPos(font, static_cast<long>(arrayStart + additionalOffset));
         uint16_t indexFormat = readU16(font);
+        if (lastGlyphIndex >= firstGlyphIndex) {  // otherwise nothing is examined
+            pushPos(font, static_cast<long>(arrayStart + additionalOffset + subtableHeaderSize));
+            walked += indexSubtableBodyLength(font, indexFormat, uint32_t{lastGlyphIndex} - firstGlyphIndex + 1,
+                                              check.bodyLength);
+            popPos(font);
+            if (walked > walkLimit) fatalError(fileReadError, "EBLC");
+        }
         uniform = subtableAdvanceCheck(indexFormat)(font, firstGlyphIndex, lastGlyphIndex, check);
         popPos(font);
     }

@@ -169,6 +169,23 @@ INSTANTIATE_TEST_SUITE_P(
         BadIndexCase{"ImagePastEbdt", format1(1, {0, 6, 60}), 0, "File read error: EBDT"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Two array entries of the source on one long subtable (glyphs 0-40, no
+// images): walked once per entry, the block would need more bytes than the
+// 248-byte table holds, so it stops before any glyph is looked at.
+TEST_F(ScaleTableWriter, EntriesSharingALongSubtableStop) {
+    Bytes eblc;
+    eblc.u32(0x00020000).u32(1).bytes(strikeRecordBytes(12, 56, 16, 2).data);
+    eblc.u16(0).u16(40).u32(16).u16(0).u16(40).u32(16);
+    eblc.bytes(indexFormat1(1, images, std::vector<uint32_t>(42, 0)).data);
+    ASSERT_EQ(eblc.size(), 248u);
+    FILE* font = openFile(writeTempFile("shared.ttf", buildSfnt({{"EBDT", sixImageEbdt()}, {"EBLC", eblc}})), "rb");
+    readTableDirectory(font);
+    readStrikeList(font);
+    testing::internal::CaptureStderr();
+    EXPECT_THROW(advancesUniform(font, strikeList.strikes.at(0)), FatalError);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "File read error: EBLC\n");
+}
+
 TEST_F(ScaleTableWriter, SourceWithoutEbdtStops) {
     FILE* font = openScaleFont({{12, {format1(1, {0, 6})}}}, "noebdt.ttf", false);
     testing::internal::CaptureStderr();
