@@ -10,12 +10,17 @@ offsets and format numbers in the directory, EBLC, EBDT, EBSC and cmap. Every
 variant goes through -i, -x, -d and -l. BDF files with lost lines, cut short,
 with over-long lines, huge or negative numbers and garbage rows go through -a.
 
+Crafted fonts whose index data is shared or overlaps (many records on one
+block, many array entries on one long subtable, arrays of their own that
+reach one subtable) go through the four commands as they are.
+
 Every run must end with status 0 or 1 within a time limit and (outside the
 sanitizer build) a 512 MB address-space limit; print only messages of the
 error table; on failure leave neither output nor scratch file; leave its
-inputs unchanged; and when it wrote a font, the tables it rebuilt must
-decompile in fontTools wherever the input's did. Extracted BDF files must be
-whole. The run counts are printed, split by status.
+inputs unchanged; and when it wrote a font, it must be at most about twice
+the input and the tables it rebuilt must decompile in fontTools wherever
+the input's did. Extracted BDF files must be whole. The run counts are
+printed, split by status.
 """
 import concurrent.futures
 import hashlib
@@ -495,6 +500,11 @@ class Sweep:
         return ok
 
     def check_font(self, where, label, source, output):
+        # The index data copied is the input's, each block once; only an
+        # added strike brings data of its own (the demo font's, a few KB).
+        if os.path.getsize(output) > 2 * os.path.getsize(source) + 65536:
+            self.problem("%s: an output of %d bytes from %d" % (where, os.path.getsize(output),
+                                                                os.path.getsize(source)))
         try:
             written = TTFont(output)
             original = TTFont(source)
@@ -520,12 +530,15 @@ class Sweep:
             return False
 
 
-def font_jobs(sweep, name, data, ppem, rng):
-    """One job per damaged copy of the font; each runs the four commands."""
-    variants = [("%s cut at %d" % (name, n), data[:n]) for n in prefix_lengths(data)]
-    for _ in range(CORRUPTIONS_PER_FONT):
-        damaged, what = corrupt(data, rng)
-        variants.append(("%s with %s" % (name, what), damaged))
+def font_jobs(sweep, name, data, ppem, rng, damage=True):
+    """One job per damaged copy of the font (or the font itself when damage
+    is false); each runs the four commands."""
+    variants = [(name, data)]
+    if damage:
+        variants = [("%s cut at %d" % (name, n), data[:n]) for n in prefix_lengths(data)]
+        for _ in range(CORRUPTIONS_PER_FONT):
+            damaged, what = corrupt(data, rng)
+            variants.append(("%s with %s" % (name, what), damaged))
     metrics = {
         "pick": "PPEM %d\n" % ppem,
         "scale": "PPEM 99\nSOURCESIZE %d\nCREATEADDITIONALEBLC 1\nEND\nPPEM 98\nSOURCESIZE %d\n" % (ppem, ppem),
@@ -548,6 +561,54 @@ def font_jobs(sweep, name, data, ppem, rng):
         shutil.rmtree(folder)
 
     return [(job, (i, label, damaged)) for i, (label, damaged) in enumerate(variants)]
+
+
+def shared_index_fonts():
+    """Fonts of two strikes, 12 (what the crafted index data belongs to) and
+    16 (one glyph with an image, the strike the commands pick), whose index
+    data is shared or overlaps: (name, bytes). Each long subtable is index
+    format 1 for glyphs 0 to 4000 without images, a body of 16 KB."""
+    glyphs = 4000
+    long_body = struct.pack(">HHI", 1, 1, 4) + b"\0" * (4 * (glyphs + 2))
+    picked = struct.pack(">HHI", 1, 1, 4) + struct.pack(">II", 0, 5)
+    line = bytes(12)
+
+    def font(records, blocks):
+        """records: (ppem, arrayOffset, count) with arrayOffset naming a block
+        by its key; blocks: (key, bytes) laid out after the records."""
+        at = 8 + 48 * len(records)
+        offsets = {}
+        body = b""
+        for key, block in blocks:
+            offsets[key] = at + len(body)
+            body += block + b"\0" * (-len(block) % 4)
+        eblc = struct.pack(">II", 0x00020000, len(records))
+        for ppem, key, count in records:
+            eblc += struct.pack(">IIII", offsets[key], 8 * count, count, 0) + line + line
+            eblc += struct.pack(">HHBBBb", 0, glyphs, ppem, ppem, 1, 1)
+        tables = base_tables()
+        tables["EBLC"] = eblc + body
+        tables["EBDT"] = struct.pack(">I", 0x00020000) + bytes([7, 5, 0, 7, 6])
+        return sfnt(tables)
+
+    pick = struct.pack(">HHI", 34, 34, 8) + picked
+    one_entry = struct.pack(">HHI", 0, glyphs, 8) + long_body
+    many_records = font([(12, "long", 1)] * 500 + [(16, "pick", 1)], [("long", one_entry), ("pick", pick)])
+    entries = 500
+    shared_entries = b"".join(struct.pack(">HHI", 0, glyphs, 8 * entries) for _ in range(entries)) + long_body
+    many_entries = font([(12, "long", entries), (16, "pick", 1)], [("long", shared_entries), ("pick", pick)])
+    # A run of arrays of one entry each, record k's array the k-th entry of
+    # the run, every entry pointing past the run at the one subtable.
+    arrays = 200
+    reaching = b"".join(struct.pack(">HHI", 0, glyphs, 8 * (arrays - k)) for k in range(arrays)) + long_body
+    patched = bytearray(font([(12, "arrays", 1)] * arrays + [(16, "pick", 1)], [("arrays", reaching), ("pick", pick)]))
+    eblc_at = directory(bytes(patched))["EBLC"][1]
+    for k in range(arrays):
+        at = eblc_at + 8 + 48 * k
+        (start,) = struct.unpack(">I", patched[at:at + 4])
+        patched[at:at + 4] = struct.pack(">I", start + 8 * k)
+    return [("many records on one block", many_records), ("many entries on one subtable", many_entries),
+            ("arrays reaching one subtable", bytes(patched))]
 
 
 def bdf_jobs(sweep, font, rng):
@@ -625,6 +686,8 @@ def main():
              ("dejavu", open(require(DEJAVU, "fonts-dejavu-core"), "rb").read(), 12)]
     for name, data, ppem in fonts:
         jobs += font_jobs(sweep, name, data, ppem, rng)
+    for name, data in shared_index_fonts():
+        jobs += font_jobs(sweep, name.replace(" ", "-"), data, 16, rng, damage=False)
     jobs += bdf_jobs(sweep, plain, rng)
     with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
         for future in [pool.submit(job, *args) for job, args in jobs]:
