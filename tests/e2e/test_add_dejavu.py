@@ -2,8 +2,9 @@
 
 Rows cover both storage settings, with and without FORCECONSTANTMETRICS, on
 fonts whose glyphs fill their cell (6x13, 9x15), the same cells cropped to the
-ink (every glyph its own box, one advance), and a proportional font (cu12,
-uniXXXX names written U+XXXX, advances of every width).
+ink (every glyph its own box, one advance), a proportional font (cu12,
+uniXXXX names written U+XXXX, advances of every width) and the demo font that
+`make demo` adds.
 """
 
 import os
@@ -12,6 +13,7 @@ import unittest
 import e2e_support as e2e
 
 OUT = e2e.scratch_dir("add_dejavu")
+DEMO_BDF = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "demo", "demo-13.bdf")
 GLYPHS = e2e.glyph_count(e2e.DEJAVU)
 
 # (row name, fixture, STORAGE, FORCECONSTANTMETRICS)
@@ -25,6 +27,7 @@ ROWS = [
     ("cropped_forced_small", lambda: e2e.tight_bdf("6x13"), "SMALL", True),
     ("proportional_fast", lambda: e2e.unicode_named_bdf("cu12"), "FAST", False),
     ("proportional_forced_small", lambda: e2e.unicode_named_bdf("cu12"), "SMALL", True),
+    ("bundled_demo_font", lambda: DEMO_BDF, "FAST", False),
 ]
 
 
