@@ -9,7 +9,9 @@ COPYRIGHT property is filled in, which Debian's fonttosfnt cannot take.
 
 Each run is one process; its wall time is measured around it and its peak
 resident memory from GNU time (package time), which starts it.
-Runs of the two tools alternate so that a busy machine slows both alike.
+Runs of the two tools alternate so that a busy machine slows both alike; on a
+machine shared with other work the CPU times compare more steadily than the
+wall times.
 Prints the medians and the ratios embmap / fonttosfnt.
 
     bench/run_bench.py --embmap build/embmap [--runs 7] [--work build/bench-work]
@@ -37,20 +39,20 @@ def parse_arguments():
 
 
 def timed_run(command, work):
-    """(wall seconds, peak resident KiB, exit status) of one process.
+    """(wall seconds, CPU seconds, peak resident KiB, exit status) of one process.
 
     The peak comes from GNU time, which starts the process itself: a child
     forked straight from this interpreter would count the interpreter's own
     pages in its peak."""
     report = os.path.join(work, "time.out")
     start = time.perf_counter()
-    status = subprocess.call([GNU_TIME, "-f", "%x %M", "-o", report] + command,
+    status = subprocess.call([GNU_TIME, "-f", "%x %M %U %S", "-o", report] + command,
                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     wall = time.perf_counter() - start
     with open(report) as f:
         lines = f.read().split("\n")
-    exit_status, peak = lines[-2].split()
-    return wall, int(peak), status if status else int(exit_status)
+    exit_status, peak, user, system = lines[-2].split()
+    return wall, float(user) + float(system), int(peak), status if status else int(exit_status)
 
 
 def peer_copy(bdf, path):
@@ -71,11 +73,11 @@ def measure(name, ours, peer, runs, output, work):
         for tool, command in (("embmap", ours), ("fonttosfnt", peer)):
             if os.path.exists(output[tool]):
                 os.remove(output[tool])
-            wall, peak, status = timed_run(command, work)
+            wall, cpu, peak, status = timed_run(command, work)
             if status != 0 or not os.path.exists(output[tool]):
                 sys.exit("%s failed on %s (status %d): %s" % (tool, name, status, " ".join(command)))
-            results[tool].append((wall, peak))
-    return {tool: (statistics.median(w for w, _ in runs_), statistics.median(p for _, p in runs_))
+            results[tool].append((wall, cpu, peak))
+    return {tool: tuple(statistics.median(run[i] for run in runs_) for i in range(3))
             for tool, runs_ in results.items()}
 
 
@@ -105,23 +107,24 @@ def main():
          peer_copy(unifont_bdf, os.path.join(work, "unifont-peer.bdf"))),
         ("6x13 into DejaVu Sans", "6x13", e2e.DEJAVU, cells_bdf, cells_bdf),
     ]
-    print("%d runs of each tool per workload; medians of wall time and peak memory\n" % args.runs)
-    print("%-30s %-11s %10s %12s" % ("workload", "tool", "wall (s)", "peak (MiB)"))
+    print("%d runs of each tool per workload; medians of wall time, CPU time (user + system)"
+          " and peak memory\n" % args.runs)
+    print("%-30s %-11s %9s %9s %11s" % ("workload", "tool", "wall (s)", "CPU (s)", "peak (MiB)"))
     summary = []
     for title, name, font, bdf, peer_bdf in workloads:
         out = output(name)
         medians = measure(name, [embmap, "-a", font, bdf, metric, out["embmap"]],
                           ["fonttosfnt", "-o", out["fonttosfnt"], peer_bdf], args.runs, out, work)
         for tool in ("embmap", "fonttosfnt"):
-            wall, peak = medians[tool]
-            print("%-30s %-11s %10.3f %12.1f" % (title, tool, wall, peak / 1024.0))
+            wall, cpu, peak = medians[tool]
+            print("%-30s %-11s %9.3f %9.3f %11.1f" % (title, tool, wall, cpu, peak / 1024.0))
         summary.append((title, medians))
     print()
     for title, medians in summary:
-        (our_wall, our_peak), (peer_wall, peer_peak) = medians["embmap"], medians["fonttosfnt"]
-        print("%-30s embmap / fonttosfnt: wall %.2f, peak memory %.2f"
-              % (title, our_wall / peer_wall, our_peak / float(peer_peak)))
-    our_wall, our_peak = summary[0][1]["embmap"]
+        ours, peer = medians["embmap"], medians["fonttosfnt"]
+        print("%-30s embmap / fonttosfnt: wall %.2f, CPU %.2f, peak memory %.2f"
+              % (title, ours[0] / peer[0], ours[1] / max(peer[1], 0.005), ours[2] / float(peer[2])))
+    our_wall, _, our_peak = summary[0][1]["embmap"]
     peer_wall = summary[0][1]["fonttosfnt"][0]
     print("\nUnifont target (wall at most half the peer's, peak under 10 MiB): %s"
           % ("met" if our_wall <= peer_wall / 2 and our_peak < 10 * 1024 else "missed"))

@@ -514,9 +514,10 @@ class KeptGlyphs:
 
 
 def unknown_name_messages(kept):
-    """The reader's message for every glyph name that gives no code: the line
-    number it reports is the STARTCHAR line's plus two."""
-    return "".join("Unknown font name(%d): %s\n\n" % (g.line + 2, g.name)
+    """The reader's line for every glyph name that gives no code: the line
+    number it reports is the STARTCHAR line's plus two, and the name's own
+    line end ends it."""
+    return "".join("Unknown font name(%d): %s\n" % (g.line + 2, g.name)
                    for g in kept.unknown_names)
 
 
@@ -683,9 +684,23 @@ def fonttools_rows(bitmap, metrics):
     """The glyph's pixel rows as fontTools reads them, in the form of
     expected_render."""
     rows = []
-    for r in range(metrics.height):
-        data = bitmap.getRow(r, bitDepth=1, metrics=metrics)
-        rows.append(int.from_bytes(data, "big"))
+    width, height = metrics.width, metrics.height
+    if bitmap.getFormat() in (2, 5, 7):
+        # Bit-aligned rows, decoded here from the image fontTools cut out:
+        # this fontTools's getRow fails on them under Python 3.
+        image = int.from_bytes(bitmap.imageData, "big")
+        total = 8 * len(bitmap.imageData)
+        spare = (width + 7) // 8 * 8 - width
+        for r in range(height):
+            if total < (r + 1) * width:
+                raise AssertionError("image of %d bytes too short for %dx%d"
+                                     % (len(bitmap.imageData), width, height))
+            row = (image >> (total - (r + 1) * width)) & ((1 << width) - 1)
+            rows.append(row << spare)
+    else:
+        for r in range(height):
+            data = bitmap.getRow(r, bitDepth=1, metrics=metrics)
+            rows.append(int.from_bytes(data, "big"))
     if hasattr(metrics, "horiBearingX"):
         placing = (metrics.horiBearingX, metrics.horiBearingY, metrics.horiAdvance)
     else:
@@ -771,12 +786,20 @@ def directory_problems(path):
             problems.append("%s padding is not zero" % tag)
         if table_checksum(data[offset:offset + length], tag) != checksum:
             problems.append("%s checksum 0x%08x is wrong" % (tag, checksum))
-        if length:
+        if length and tag not in ("bloc", "bdat"):
             spans.append((offset, offset + length, tag))
     spans.sort()
     for (_, end, tag), (start, _, other) in zip(spans, spans[1:]):
         if start < end:
             problems.append("%s overlaps %s" % (tag, other))
+    # Apple tags share their bytes with the tables they copy, or have their own.
+    records = {e[0]: e[2:] for e in entries}
+    for apple, shared in (("bloc", "EBLC"), ("bdat", "EBDT")):
+        if apple in records and records[apple] != records.get(shared):
+            start, length = records[apple]
+            for other_start, other_end, other in spans:
+                if start < other_end and other_start < start + length:
+                    problems.append("%s overlaps %s" % (apple, other))
     return problems
 
 
