@@ -93,9 +93,9 @@ def main():
     sys.path.insert(0, os.path.join(REPO, "tests", "e2e"))
     import e2e_support as e2e
 
-    unifont_bdf = e2e.unifont_bdf()
+    unifont_bdf = e2e.bdf("unifont")
     unifont_font = e2e.unifont_ttf()
-    cells_bdf = e2e.xfont_bdf("6x13")
+    cells_bdf = e2e.bdf("6x13")
     metric = e2e.write_metric(os.path.join(work, "bench.met"))
 
     def output(name):

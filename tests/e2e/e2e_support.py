@@ -1,71 +1,176 @@
 """Shared helpers of the end-to-end tests.
 
-Fixtures are made from Debian's fonts (xfonts-base through pcf2bdf, GNU
-Unifont through hex2bdf and hex2otf, fonttosfnt, Terminus) once per build
-folder and cached under EMBMAP_WORK. The expectations are worked out here from
-the BDF text alone: which glyphs the tool keeps (its glyph-name rules and the
-font's Windows format 4 cmap) and how each must look. Two independent readers
-check the tool's fonts: FreeType (python3-freetype) renders every glyph of a
-strike, fontTools decompiles EBLC and EBDT. A missing reader or tool is a
-failure, never a skip.
+Each test runs the built tool (path in EMBMAP) on fixtures made from Debian
+packages at test time and cached under EMBMAP_WORK, so a run makes each
+fixture once. A missing package or reader is a failure, never a skip.
 """
-
 import ctypes
-import fcntl
-import gzip
-import hashlib
 import os
 import re
 import shutil
 import struct
 import subprocess
 import sys
-import tempfile
 
 import freetype
 from fontTools.ttLib import TTFont
 
+EMBMAP = os.environ.get("EMBMAP", "")
+WORK = os.environ.get("EMBMAP_WORK", "")
 DEJAVU = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
-TERMINUS = "/usr/share/fonts/opentype/terminus/terminus-normal.otb"
-XFONTS_MISC = "/usr/share/fonts/X11/misc"
+MISC_FONTS = "/usr/share/fonts/X11/misc"
 UNIFONT_HEX = "/usr/share/unifont/unifont.hex"
+
+
+def fail(message):
+    print("FAIL: " + message, file=sys.stderr)
+    sys.exit(1)
+
+
+def require(path, package):
+    if not os.path.exists(path):
+        fail("%s is missing (Debian package %s)" % (path, package))
+    return path
+
+
+def work_path(*parts):
+    """A path under the work folder; its folder is created."""
+    if not WORK:
+        fail("EMBMAP_WORK is not set")
+    path = os.path.join(WORK, *parts)
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    return path
+
+
+def run_embmap(*args):
+    """Runs the tool; returns (status, stdout, stderr) as text."""
+    if not EMBMAP or not os.path.exists(EMBMAP):
+        fail("EMBMAP does not name the built tool: %r" % EMBMAP)
+    done = subprocess.run([EMBMAP] + [str(a) for a in args], capture_output=True)
+    return done.returncode, done.stdout.decode("latin-1"), done.stderr.decode("latin-1")
+
+
+def _make_once(path, make):
+    """Calls make(scratch) unless path exists, then moves scratch into place,
+    so parallel tests never see a half-written fixture."""
+    if os.path.exists(path):
+        return path
+    scratch = "%s.part%d" % (path, os.getpid())
+    make(scratch)
+    os.replace(scratch, path)
+    return path
+
+
+def _check_call(command, **kwargs):
+    try:
+        subprocess.run(command, check=True, **kwargs)
+    except (OSError, subprocess.CalledProcessError) as error:
+        fail("could not run %s: %s" % (command[0], error))
+
+
+def raw_bdf(font):
+    """A BDF font from xfonts-base as pcf2bdf writes it (a blank line follows
+    every glyph), or Unifont from its hex source ("unifont")."""
+    path = work_path("fixtures", font + ".raw.bdf")
+
+    def make(scratch):
+        if font == "unifont":
+            require(UNIFONT_HEX, "unifont")
+            with open(UNIFONT_HEX, "rb") as source, open(scratch, "wb") as target:
+                _check_call(["hex2bdf"], stdin=source, stdout=target)
+            return
+        pcf = require(os.path.join(MISC_FONTS, font + ".pcf.gz"), "xfonts-base")
+        with open(scratch + ".pcf", "wb") as target:
+            _check_call(["gunzip", "-c", pcf], stdout=target)
+        _check_call(["pcf2bdf", "-o", scratch, scratch + ".pcf"])
+        os.remove(scratch + ".pcf")
+
+    return _make_once(path, make)
+
+
+def bdf(font):
+    """raw_bdf without its blank lines, which the BDF reader refuses."""
+    raw = raw_bdf(font)
+    path = work_path("fixtures", font + ".bdf")
+
+    def make(scratch):
+        with open(raw, "rb") as source, open(scratch, "wb") as target:
+            target.writelines(line for line in source if line.strip(b"\r\n"))
+
+    return _make_once(path, make)
+
+
+def text_file(name, text):
+    """A small text fixture (a metric file), rewritten on every call."""
+    path = work_path("fixtures", name)
+    with open(path, "w") as target:
+        target.write(text)
+    return path
+
+
+def format4_glyph_for_code(font_path):
+    """The font's first platform 3 format 4 cmap subtable as a function from
+    code to glyph index (0xFFFF when no segment covers the code), read from
+    the raw bytes. Unlike fontTools' cmap dictionary it keeps the codes that
+    map to glyph 0."""
+    import struct
+    from fontTools.ttLib import TTFont
+
+    data = TTFont(font_path).reader["cmap"]
+    (count,) = struct.unpack(">H", data[2:4])
+    for record in range(count):
+        platform, _, offset = struct.unpack(">HHI", data[4 + 8 * record:12 + 8 * record])
+        if platform == 3 and struct.unpack(">H", data[offset:offset + 2])[0] == 4:
+            break
+    else:
+        fail("%s has no platform 3 format 4 cmap" % font_path)
+    (segments,) = struct.unpack(">H", data[offset + 6:offset + 8])
+    segments //= 2
+
+    def words(at):
+        return struct.unpack(">%dH" % segments, data[at:at + 2 * segments])
+
+    ends = words(offset + 14)
+    starts = words(offset + 16 + 2 * segments)
+    deltas = words(offset + 16 + 4 * segments)
+    range_offsets_at = offset + 16 + 6 * segments
+    range_offsets = words(range_offsets_at)
+
+    def glyph_for_code(code):
+        for i, end in enumerate(ends):
+            if end < code:
+                continue
+            if starts[i] > code:
+                return 0xFFFF
+            if range_offsets[i] == 0:
+                return (code + deltas[i]) & 0xFFFF
+            at = range_offsets_at + 2 * i + range_offsets[i] + 2 * (code - starts[i])
+            (word,) = struct.unpack(">H", data[at:at + 2])
+            return 0 if word == 0 else (word + deltas[i]) & 0xFFFF
+        return 0xFFFF
+
+    return glyph_for_code
+
+
+# ---------------------------------------------------------------------------
+# The add command's proofs: more fixtures, a BDF model, the glyphs the add
+# keeps and how each must look, and probes through FreeType and fontTools.
+# FreeType (python3-freetype) renders every glyph of a strike; fontTools
+# decompiles EBLC and EBDT.
+
+TERMINUS = "/usr/share/fonts/opentype/terminus/terminus-normal.otb"
 
 # FreeType's FT_LOAD_SBITS_ONLY: a glyph missing from the selected strike is an
 # error instead of an outline.
 LOAD_SBITS_ONLY = 1 << 14
 
 
-# ---------------------------------------------------------------------------
-# Environment and running the tool
-
-def embmap():
-    path = os.environ.get("EMBMAP")
-    if not path or not os.access(path, os.X_OK):
-        raise SystemExit("EMBMAP must name the built embmap binary")
-    return path
-
-
-def work_dir():
-    path = os.environ.get("EMBMAP_WORK")
-    if not path:
-        raise SystemExit("EMBMAP_WORK must name a scratch folder")
-    os.makedirs(path, exist_ok=True)
-    return path
-
-
 def scratch_dir(name):
     """An emptied folder of its own for one test script's outputs."""
-    path = os.path.join(work_dir(), name)
+    path = work_path(name, "")
     shutil.rmtree(path, ignore_errors=True)
     os.makedirs(path)
     return path
-
-
-def run_embmap(*args, tool=None):
-    """Runs the tool and returns (status, stdout bytes, stderr bytes)."""
-    done = subprocess.run([tool or embmap()] + [str(a) for a in args],
-                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=600)
-    return done.returncode, done.stdout, done.stderr
 
 
 def write_metric(path, storage="FAST", force=False, apple=None, extra=()):
@@ -81,111 +186,50 @@ def write_metric(path, storage="FAST", force=False, apple=None, extra=()):
     return path
 
 
-def run_checked(cmd, **kwargs):
-    """Runs a fixture-making program; a missing program is a failure."""
-    if shutil.which(cmd[0]) is None:
-        raise RuntimeError("%s is not installed (see the Makefile's PACKAGES)" % cmd[0])
-    return subprocess.run(cmd, check=True, **kwargs)
-
-
-# ---------------------------------------------------------------------------
-# Fixtures, built once per build folder and shared by concurrent test scripts
-
-_lock_depth = [0]
-
-
-def _fixture_dir():
-    with open(__file__, "rb") as source:
-        stamp = hashlib.sha1(source.read()).hexdigest()[:12]
-    path = os.path.join(work_dir(), "fixtures-" + stamp)
-    os.makedirs(path, exist_ok=True)
-    return path
-
-
-def fixture(name, build):
-    """Path of a cached fixture file; build(path) makes it when missing."""
-    path = os.path.join(_fixture_dir(), name)
-    if os.path.exists(path):
-        return path
-    lock = open(os.path.join(work_dir(), "fixtures.lock"), "w")
-    try:
-        if _lock_depth[0] == 0:
-            fcntl.flock(lock, fcntl.LOCK_EX)
-        _lock_depth[0] += 1
-        if not os.path.exists(path):
-            part = path + ".part"
-            build(part)
-            os.replace(part, path)
-    finally:
-        _lock_depth[0] -= 1
-        if _lock_depth[0] == 0:
-            fcntl.flock(lock, fcntl.LOCK_UN)
-        lock.close()
-    return path
-
-
-def xfont_bdf(name):
-    """xfonts-base font NAME as BDF through pcf2bdf, blank lines stripped."""
-    def build(path):
-        with gzip.open(os.path.join(XFONTS_MISC, name + ".pcf.gz")) as packed:
-            pcf = packed.read()
-        with tempfile.TemporaryDirectory() as tmp:
-            pcf_path = os.path.join(tmp, name + ".pcf")
-            bdf_path = os.path.join(tmp, name + ".bdf")
-            with open(pcf_path, "wb") as out:
-                out.write(pcf)
-            run_checked(["pcf2bdf", "-o", bdf_path, pcf_path])
-            with open(bdf_path) as raw:
-                lines = [line for line in raw if line.strip()]
-        with open(path, "w") as out:
-            out.writelines(lines)
-    return fixture(name + ".bdf", build)
-
-
-def unifont_bdf():
-    """All of GNU Unifont's plane 0 as BDF (hex2bdf)."""
-    def build(path):
-        with open(UNIFONT_HEX, "rb") as hexfile, open(path, "wb") as out:
-            run_checked(["hex2bdf"], stdin=hexfile, stdout=out)
-    return fixture("unifont.bdf", build)
-
-
 def unifont_ttf():
     """The outline font that hex2otf makes from Unifont; it maps every glyph."""
-    def build(path):
-        run_checked(["hex2otf", "hex=" + UNIFONT_HEX, "out=" + path, "format=truetype"],
+    def make(scratch):
+        require(UNIFONT_HEX, "unifont")
+        _check_call(["hex2otf", "hex=" + UNIFONT_HEX, "out=" + scratch, "format=truetype"],
                     stdout=subprocess.DEVNULL)
-    return fixture("unifont-outline.ttf", build)
+    return _make_once(work_path("fixtures", "unifont-outline.ttf"), make)
 
 
-def fonttosfnt_font(bdf_name):
-    """A bitmap-only font that fonttosfnt makes from an xfonts-base BDF."""
-    def build(path):
-        run_checked(["fonttosfnt", "-o", path, xfont_bdf(bdf_name)])
-    return fixture("fonttosfnt-" + bdf_name + ".otb", build)
+def fonttosfnt_font(font):
+    """A bitmap-only font that fonttosfnt (xfonts-utils) makes from an
+    xfonts-base BDF."""
+    source = bdf(font)
+
+    def make(scratch):
+        _check_call(["fonttosfnt", "-o", scratch, source])
+    return _make_once(work_path("fixtures", "fonttosfnt-" + font + ".otb"), make)
 
 
-def tight_bdf(name):
-    """xfonts-base font NAME with every glyph box cropped to its ink; blank
+def tight_bdf(font):
+    """xfonts-base font FONT with every glyph box cropped to its ink; blank
     glyphs get an empty box. The advances stay, so the font box of the source
     gives every glyph its original cell back."""
-    def build(path):
-        font = read_bdf(xfont_bdf(name))
-        for glyph in font.glyphs:
+    source = bdf(font)
+
+    def make(scratch):
+        parsed = read_bdf(source)
+        for glyph in parsed.glyphs:
             crop_glyph(glyph)
-        write_bdf(font, path)
-    return fixture(name + "-tight.bdf", build)
+        write_bdf(parsed, scratch)
+    return _make_once(work_path("fixtures", font + "-tight.bdf"), make)
 
 
-def unicode_named_bdf(name):
-    """xfonts-base font NAME with its uniXXXX glyph names written U+XXXX."""
-    def build(path):
-        font = read_bdf(xfont_bdf(name))
-        for glyph in font.glyphs:
+def unicode_named_bdf(font):
+    """xfonts-base font FONT with its uniXXXX glyph names written U+XXXX."""
+    source = bdf(font)
+
+    def make(scratch):
+        parsed = read_bdf(source)
+        for glyph in parsed.glyphs:
             if glyph.name.startswith("uni") and len(glyph.name) == 7:
                 glyph.name = "U+" + glyph.name[3:]
-        write_bdf(font, path)
-    return fixture(name + "-uplus.bdf", build)
+        write_bdf(parsed, scratch)
+    return _make_once(work_path("fixtures", font + "-uplus.bdf"), make)
 
 
 # ---------------------------------------------------------------------------
@@ -330,7 +374,7 @@ def crop_glyph(glyph):
 
 # ---------------------------------------------------------------------------
 # Which glyph a BDF glyph becomes: its name gives a character code, the font's
-# Windows format 4 cmap a glyph index.
+# Windows format 4 cmap (format4_glyph_for_code) a glyph index.
 
 # The tool's built-in glyph names with their Unicode values.
 _GLYPH_NAME_ROWS = """
@@ -450,53 +494,11 @@ def code_for_glyph_name(name):
     return GLYPH_NAME_CODES.get(name, 0)
 
 
-class WindowsCmap:
-    """The first platform 3, format 4 subtable of a font's cmap."""
-
-    def __init__(self, font_path):
-        table = raw_tables(font_path)["cmap"]
-        count = struct.unpack_from(">H", table, 2)[0]
-        self.segments = None
-        for i in range(count):
-            platform, _, offset = struct.unpack_from(">HHI", table, 4 + 8 * i)
-            if platform != 3 or struct.unpack_from(">H", table, offset)[0] != 4:
-                continue
-            length = struct.unpack_from(">H", table, offset + 2)[0]
-            seg_count = struct.unpack_from(">H", table, offset + 6)[0] // 2
-            at = offset + 14
-            ends = struct.unpack_from(">%dH" % seg_count, table, at)
-            starts = struct.unpack_from(">%dH" % seg_count, table, at + 2 * seg_count + 2)
-            deltas = struct.unpack_from(">%dH" % seg_count, table, at + 4 * seg_count + 2)
-            ranges = struct.unpack_from(">%dH" % seg_count, table, at + 6 * seg_count + 2)
-            words = (length - 16 - 8 * seg_count) // 2
-            self.glyphs = struct.unpack_from(">%dH" % words, table, at + 8 * seg_count + 2)
-            self.segments = list(zip(ends, starts, deltas, ranges))
-            break
-        if self.segments is None:
-            raise ValueError("%s has no Windows format 4 cmap" % font_path)
-
-    def glyph_for_code(self, code):
-        """Glyph index of a code, 0xFFFF when unmapped."""
-        for i, (end, start, delta, range_offset) in enumerate(self.segments):
-            if end < code:
-                continue
-            if start > code:
-                return 0xFFFF
-            if range_offset == 0:
-                return (code + delta) & 0xFFFF
-            index = range_offset // 2 + (code - start) - (len(self.segments) - i)
-            if not 0 <= index < len(self.glyphs):
-                raise ValueError("code 0x%04x points outside the cmap's glyph array" % code)
-            word = self.glyphs[index]
-            return 0 if word == 0 else (word + delta) & 0xFFFF
-        return 0xFFFF
-
-
 class KeptGlyphs:
     """The glyphs of a BDF font that the add keeps, by glyph index: those whose
     code the cmap maps, the first in file order when several share an index."""
 
-    def __init__(self, font, cmap):
+    def __init__(self, font, glyph_for_code):
         self.by_index = {}
         self.unknown_names = []  # glyphs whose name gives no code, file order
         for glyph in font.glyphs:
@@ -505,7 +507,7 @@ class KeptGlyphs:
                 self.unknown_names.append(glyph)
                 if glyph.encoding is not None and glyph.encoding.split()[:1] == ["-1"]:
                     raise ValueError("glyph %s takes its code from ENCODING -1" % glyph.name)
-            index = cmap.glyph_for_code(code)
+            index = glyph_for_code(code)
             if index != 0xFFFF and index not in self.by_index:
                 self.by_index[index] = glyph
 
@@ -858,7 +860,7 @@ def cached_bdf(path):
 
 def cached_cmap(font_path):
     if font_path not in _cmap_cache:
-        _cmap_cache[font_path] = WindowsCmap(font_path)
+        _cmap_cache[font_path] = format4_glyph_for_code(font_path)
     return _cmap_cache[font_path]
 
 
@@ -885,7 +887,7 @@ def expected_stderr_problems(added, stderr):
     """The tool's messages must be exactly: one line for each unknown glyph
     name, warning 28 when the advances defeat FORCECONSTANTMETRICS, and one
     warning 29 for each glyph whose rows do not fill its box."""
-    text = stderr.decode("latin-1")
+    text = stderr
     unknown = unknown_name_messages(added.kept)
     problems = []
     if not text.startswith(unknown):

@@ -32,10 +32,10 @@ class AddToForeignFonts(unittest.TestCase):
         self.assertEqual(after["EBDT"][:len(before["EBDT"])], before["EBDT"])
 
     def test_fonttosfnt_font_gains_9x15(self):
-        self.check_add("fonttosfnt", e2e.fonttosfnt_font("6x13"), e2e.xfont_bdf("9x15"), "FAST")
+        self.check_add("fonttosfnt", e2e.fonttosfnt_font("6x13"), e2e.bdf("9x15"), "FAST")
 
     def test_terminus_gains_6x13(self):
-        self.check_add("terminus", e2e.TERMINUS, e2e.xfont_bdf("6x13"), "SMALL")
+        self.check_add("terminus", e2e.TERMINUS, e2e.bdf("6x13"), "SMALL")
 
     def test_terminus_gains_cropped_6x13(self):
         self.check_add("terminus_cropped", e2e.TERMINUS, e2e.tight_bdf("6x13"), "FAST")

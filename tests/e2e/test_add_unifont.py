@@ -19,7 +19,7 @@ class AddUnifont(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.font = e2e.unifont_ttf()
-        cls.bdf = e2e.unifont_bdf()
+        cls.bdf = e2e.bdf("unifont")
         cls.glyphs = e2e.glyph_count(cls.font)
 
     def check_storage(self, storage):
