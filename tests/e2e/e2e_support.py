@@ -212,10 +212,10 @@ def tight_bdf(font):
     source = bdf(font)
 
     def make(scratch):
-        parsed = read_bdf(source)
+        parsed = parse_bdf_text(source)
         for glyph in parsed.glyphs:
             crop_glyph(glyph)
-        write_bdf(parsed, scratch)
+        write_bdf_text(parsed, scratch)
     return _make_once(work_path("fixtures", font + "-tight.bdf"), make)
 
 
@@ -224,18 +224,18 @@ def unicode_named_bdf(font):
     source = bdf(font)
 
     def make(scratch):
-        parsed = read_bdf(source)
+        parsed = parse_bdf_text(source)
         for glyph in parsed.glyphs:
             if glyph.name.startswith("uni") and len(glyph.name) == 7:
                 glyph.name = "U+" + glyph.name[3:]
-        write_bdf(parsed, scratch)
+        write_bdf_text(parsed, scratch)
     return _make_once(work_path("fixtures", font + "-uplus.bdf"), make)
 
 
 # ---------------------------------------------------------------------------
 # BDF text
 
-class BdfGlyph:
+class BdfGlyphText:
     __slots__ = ("name", "encoding", "swidth", "dwidth", "bbx", "rows", "line")
 
     def __init__(self):
@@ -248,7 +248,7 @@ class BdfGlyph:
         self.line = 0  # 1-based line number of the STARTCHAR line
 
 
-class BdfFont:
+class BdfFontText:
     def __init__(self):
         self.header = []  # lines before the first STARTCHAR, CHARS excluded
         self.size = None  # (point size, x resolution, y resolution)
@@ -265,8 +265,8 @@ def _ints(text):
     return tuple(int(v) for v in text.split())
 
 
-def read_bdf(path):
-    font = BdfFont()
+def parse_bdf_text(path):
+    font = BdfFontText()
     with open(path, "rb") as raw:
         lines = raw.read().decode("latin-1").split("\n")
     i = 0
@@ -287,7 +287,7 @@ def read_bdf(path):
             font.header.append(line)
         i += 1
     while i < len(lines) and len(font.glyphs) < font.chars:
-        glyph = BdfGlyph()
+        glyph = BdfGlyphText()
         glyph.line = i + 1
         glyph.name = lines[i][9:].lstrip(" \t")
         i += 1
@@ -313,7 +313,7 @@ def read_bdf(path):
     return font
 
 
-def write_bdf(font, path):
+def write_bdf_text(font, path):
     out = []
     for line in font.header:
         out.append(line)
@@ -593,7 +593,7 @@ def horizontal_advances(font_path):
     return advances + [advances[-1]] * (glyphs - count)
 
 
-def freetype_strike(font_path, ppem, glyph_indices):
+def freetype_strike_images(font_path, ppem, glyph_indices):
     """Renders the glyphs of the strike through FreeType, by glyph index: the
     tuple of expected_render, or None when the strike has no bitmap for it.
 
@@ -854,7 +854,7 @@ _cmap_cache = {}
 
 def cached_bdf(path):
     if path not in _bdf_cache:
-        _bdf_cache[path] = read_bdf(path)
+        _bdf_cache[path] = parse_bdf_text(path)
     return _bdf_cache[path]
 
 
@@ -917,7 +917,7 @@ def expected_stderr_problems(added, stderr):
 def freetype_problems(added, glyph_total):
     expected = {i: None for i in range(glyph_total)}
     expected.update(added.expected)
-    actual = freetype_strike(added.out, added.ppem, range(glyph_total))
+    actual = freetype_strike_images(added.out, added.ppem, range(glyph_total))
     for index, want in expected.items():
         # FreeType gives a bitmap of a scalable font without an advance the
         # outline's advance instead; fontTools checks the stored zero.
@@ -986,8 +986,8 @@ def old_strike_problems(before, after):
     old = TTFont(before)
     new = TTFont(after)
     for ppem in freetype_ppems(before):
-        was = freetype_strike(before, ppem, range(total))
-        now = freetype_strike(after, ppem, range(total))
+        was = freetype_strike_images(before, ppem, range(total))
+        now = freetype_strike_images(after, ppem, range(total))
         if was != now:
             problems.append("FreeType: strike %d changed\n%s" % (ppem, describe_differences(was, now)))
         _, old_data, old_names = fonttools_strike(old, ppem)

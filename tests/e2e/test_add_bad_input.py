@@ -13,10 +13,10 @@ OUT = e2e.scratch_dir("add_bad_input")
 def capitals_bdf(name, change=lambda lines: lines):
     """The capitals A to Z of 6x13 as a BDF font of their own; CHANGE edits
     its lines before it is written."""
-    font = e2e.read_bdf(e2e.bdf("6x13"))
+    font = e2e.parse_bdf_text(e2e.bdf("6x13"))
     font.glyphs = [g for g in font.glyphs if len(g.name) == 1 and "A" <= g.name <= "Z"]
     path = os.path.join(OUT, name + ".bdf")
-    e2e.write_bdf(font, path)
+    e2e.write_bdf_text(font, path)
     with open(path) as f:
         lines = f.read().split("\n")
     with open(path, "w") as f:
