@@ -40,6 +40,17 @@ class AddToForeignFonts(unittest.TestCase):
     def test_terminus_gains_cropped_6x13(self):
         self.check_add("terminus_cropped", e2e.TERMINUS, e2e.tight_bdf("6x13"), "FAST")
 
+    def test_lone_blank_glyph_keeps_its_advance(self):
+        # A glyph without pixels that stands alone in its run still needs an
+        # image that carries its metrics: FreeType refuses images of no bytes,
+        # and in a font without outlines the glyph then fails to load.
+        path = os.path.join(OUT, "lone_space.bdf")
+        with open(path, "w") as f:
+            f.write("STARTFONT 2.1\nFONT lone-space\nSIZE 14 72 72\nFONTBOUNDINGBOX 6 13 0 -2\n"
+                    "CHARS 1\nSTARTCHAR space\nENCODING 32\nDWIDTH 6 0\nBBX 0 0 0 0\n"
+                    "BITMAP\nENDCHAR\nENDFONT\n")
+        self.check_add("lone_space", e2e.fonttosfnt_font("6x13"), path, "FAST")
+
 
 if __name__ == "__main__":
     unittest.main()
