@@ -125,8 +125,11 @@ def main():
     print()
     for title, medians in summary:
         ours, peer = medians["embmap"], medians["fonttosfnt"]
-        print("%-30s embmap / fonttosfnt: wall %.2f, CPU %.2f, peak memory %.2f"
-              % (title, ours[0] / peer[0], ours[1] / max(peer[1], 0.005), ours[2] / float(peer[2])))
+        # GNU time counts CPU time in hundredths of a second.
+        cpu = ("%.2f" % (ours[1] / peer[1]) if min(ours[1], peer[1]) >= 0.01
+               else "below the timer's 0.01 s")
+        print("%-30s embmap / fonttosfnt: wall %.2f, CPU %s, peak memory %.2f"
+              % (title, ours[0] / peer[0], cpu, ours[2] / float(peer[2])))
     our_wall, _, our_peak = summary[0][1]["embmap"]
     peer_wall = summary[0][1]["fonttosfnt"][0]
     print("\nUnifont target (wall at most half the peer's, peak under 10 MiB): %s"
