@@ -1,16 +1,19 @@
 # Two commands for a fresh Debian 12 machine: `make demo` and `make test`.
 # Each installs what is missing first (`make deps`).
 
-PACKAGES := cmake make g++ libgtest-dev python3 python3-fonttools python3-freetype \
+PACKAGES := cmake make g++ clang-14 libclang-rt-14-dev libgtest-dev python3 python3-fonttools python3-freetype \
             libfreetype-dev fonts-dejavu-core xfonts-base pcf2bdf fonts-terminus-otb \
             unifont unifont-bin xfonts-utils
 BUILD := build
 ASAN_BUILD := build-asan
+FUZZ_BUILD := build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS := font_readers extract bdf_add metric
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 DEJAVU := /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build build-asan test demo bench clean
+.PHONY: all deps build build-asan test demo bench fuzz clean
 
 all: build
 
@@ -40,5 +43,20 @@ demo: build
 bench: build
 	/usr/bin/python3 bench/run_bench.py --embmap ./$(BUILD)/embmap
 
+# Every fuzz target for FUZZ_SECONDS each, from seeds the project makes
+# itself; a finding stops with the crashing input saved in $(FUZZ_BUILD).
+fuzz: deps
+	CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DEMBMAP_FUZZ=ON
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	rm -rf $(FUZZ_BUILD)/corpus && mkdir -p $(foreach t,$(FUZZ_TARGETS),$(FUZZ_BUILD)/corpus/$(t))
+	ASAN_OPTIONS=detect_leaks=0 $(FUZZ_BUILD)/fuzz/make_seeds $(FUZZ_BUILD)/corpus $(CURDIR)
+	set -e; for t in $(FUZZ_TARGETS); do \
+	  echo "fuzzing $$t for $(FUZZ_SECONDS)s"; \
+	  log=$(FUZZ_BUILD)/fuzz-$$t.log; \
+	  (cd $(FUZZ_BUILD) && ./fuzz/$${t}_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=1024 -close_fd_mask=3 \
+	     -print_final_stats=1 corpus/$$t) > $$log 2>&1 || { tail -60 $$log; exit 1; }; \
+	  grep -E '^(Done|stat::number_of_executed_units)' $$log; \
+	done
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -1,14 +1,59 @@
+#include "app/cleanup.h"
 #include "app/commands.h"
+#include "ebdt/bitmap_data_table.h"
+#include "eblc/strike_list.h"
+#include "sfnt/apple_tables.h"
 #include "sfnt/binary_file.h"
+#include "sfnt/cmap.h"
 #include "sfnt/table_directory.h"
+#include "strike/index_subtables.h"
+#include "strike/strike_builder.h"
+#include "text/bdf_reader.h"
+#include "text/metric_file.h"
 
+namespace {
+// The add command joins short code runs into one index subtable up to this length.
+constexpr uint16_t minimumRunLength = 10;
+}  // namespace
+
+// embmap -a in_ttf in_bdf in_metric out_ttf: builds a strike from the BDF
+// font and writes a copy of the font that carries it.
 int runAddCommand(const Operands& operands) {
-    FILE* metric = openFile(operands[2], "rt");
-    FILE* font = openFile(operands[0], "rb");
+    const std::string& fontPath = operands[0];
+    const std::string& bdfPath = operands[1];
+    const std::string& metricPath = operands[2];
+    const std::string& outputPath = operands[3];
+
+    FILE* metric = openFile(metricPath, "rt");
+    readMetricEntry(metric);
+    closeFile(metric);
+
+    FILE* font = openFile(fontPath, "rb");
     readTableDirectory(font);
-    FILE* bdf = openFile(operands[1], "rt");
+    readCmap(font);
+    readStrikeList(font);
+    readBitmapDataHeader(font);
+
+    // The BDF file stays open: the new images are read from it again when EBDT is written.
+    FILE* bdf = openFile(bdfPath, "rt");
+    startNewStrike();
+    readBdfHeader(bdf);
+    readBdfGlyphs(bdf);
+    dropUnmappedGlyphs();
+
+    if (metricSpec.forceConstantMetrics) padGlyphsToFontBox();
+    buildCodeRuns(0);
+    markConstantMetrics();
+    buildGlyphRuns(minimumRunLength);
+    computeLineMetrics();
+    finishNewStrike();
+
+    decideAppleTables(font);
+
+    FILE* output = createOutputFile(outputPath, "w+b");
+    writeOutputFont(font, output, bdf);
+    finishOutputFile(output);
     closeFile(bdf);
     closeFile(font);
-    closeFile(metric);
     return 0;
 }

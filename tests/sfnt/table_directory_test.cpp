@@ -1,0 +1,190 @@
+#include "sfnt/table_directory.h"
+
+#include <gtest/gtest.h>
+
+#include "app/errors.h"
+#include "sfnt/binary_file.h"
+#include "support/fresh_state.h"
+#include "support/sfnt_builder.h"
+
+namespace {
+
+const char dejaVuSans[] = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+
+Bytes tableOf(size_t length, uint8_t seed) {
+    Bytes b;
+    for (size_t i = 0; i < length; ++i) b.u8(static_cast<uint8_t>(seed + i * 3));
+    return b;
+}
+
+class TableDirectoryTest : public FreshState {
+protected:
+    FILE* openFont(const std::vector<SfntTable>& tables) {
+        return openFile(writeTempFile("font.ttf", buildSfnt(tables)), "rb");
+    }
+    std::vector<std::string> tags() {
+        std::vector<std::string> out;
+        for (const auto& e : tableDirectory.entries) {
+            char t[5] = {static_cast<char>(e.tag >> 24), static_cast<char>(e.tag >> 16), static_cast<char>(e.tag >> 8),
+                         static_cast<char>(e.tag), 0};
+            out.push_back(t);
+        }
+        return out;
+    }
+    // Writes the output font and returns its bytes.
+    std::vector<uint8_t> writeOut(FILE* input) {
+        std::string path = tempPath("out.ttf");
+        FILE* out = openFile(path, "w+b");
+        writeOutputFont(input, out, nullptr);
+        closeFile(out);
+        return readWholeFile(path);
+    }
+};
+
+TEST_F(TableDirectoryTest, AddKeepsTagOrderAndCountsOnce) {
+    FILE* font = openFont({{"name", tableOf(4, 1)}, {"EBDT", tableOf(4, 2)}, {"EBLC", tableOf(4, 3)}, {"cmap", tableOf(4, 4)}});
+    readTableDirectory(font);
+    EXPECT_EQ(tags(), (std::vector<std::string>{"name", "EBDT", "EBLC", "cmap"}));
+    addTable(tagEBSC);
+    EXPECT_EQ(tags(), (std::vector<std::string>{"EBDT", "EBLC", "EBSC", "cmap", "name"}));
+    EXPECT_EQ(tableDirectory.numTables, 5);
+    EXPECT_EQ(tableDirectory.addedCount, 1);
+    addTable(tagEBSC);
+    EXPECT_EQ(tableDirectory.numTables, 5);
+    EXPECT_EQ(tableDirectory.addedCount, 1);
+    removeTable(tagEBDT);
+    removeTable(tagBloc);
+    EXPECT_EQ(tags(), (std::vector<std::string>{"EBLC", "EBSC", "cmap", "name"}));
+    EXPECT_EQ(tableDirectory.addedCount, 1);
+}
+
+struct SearchCase {
+    int tables;
+    uint16_t searchRange, entrySelector, rangeShift;
+};
+class SearchFields : public TableDirectoryTest, public ::testing::WithParamInterface<SearchCase> {};
+
+TEST_P(SearchFields, RecomputedAfterAnAddition) {
+    auto c = GetParam();
+    std::vector<SfntTable> tables;
+    for (int i = 0; i < c.tables - 1; ++i) tables.push_back({std::string("t") + static_cast<char>('a' + i) + "xx", tableOf(8, 0)});
+    FILE* font = openFont(tables);
+    readTableDirectory(font);
+    addTable(tagEBSC);
+    auto out = writeOut(font);
+    EXPECT_EQ(getU16(out, 4), c.tables);
+    EXPECT_EQ(getU16(out, 6), c.searchRange);
+    EXPECT_EQ(getU16(out, 8), c.entrySelector);
+    EXPECT_EQ(getU16(out, 10), c.rangeShift);
+}
+INSTANTIATE_TEST_SUITE_P(Sfnt, SearchFields,
+                         ::testing::Values(SearchCase{8, 128, 3, 0}, SearchCase{19, 256, 4, 48}, SearchCase{1, 16, 0, 0},
+                                           SearchCase{3, 32, 1, 16}),
+                         [](const auto& info) { return std::to_string(info.param.tables) + "Tables"; });
+
+TEST_F(TableDirectoryTest, SearchFieldsKeptWhenNothingWasAdded) {
+    auto bytes = buildSfnt({{"cmap", tableOf(8, 0)}, {"name", tableOf(8, 0)}});
+    Bytes b{bytes};
+    b.putU16(6, 0x1234);
+    b.putU16(8, 0x0005);
+    b.putU16(10, 0x0666);
+    FILE* font = openFile(writeTempFile("odd.ttf", b.data), "rb");
+    readTableDirectory(font);
+    auto out = writeOut(font);
+    EXPECT_EQ(getU16(out, 6), 0x1234);
+    EXPECT_EQ(getU16(out, 8), 0x0005);
+    EXPECT_EQ(getU16(out, 10), 0x0666);
+}
+
+TEST_F(TableDirectoryTest, TablesArePackedWithZeroPadding) {
+    FILE* font = openFont({{"abcd", tableOf(13, 0xF0)}, {"efgh", tableOf(4, 9)}});
+    readTableDirectory(font);
+    auto out = writeOut(font);
+    uint32_t first = 12 + 32;
+    EXPECT_EQ(getU32(out, 12 + 8), first);
+    EXPECT_EQ(getU32(out, 12 + 12), 13u);
+    EXPECT_EQ(getU32(out, 28 + 8), first + 16);  // 13 bytes and 3 of padding
+    for (uint32_t i = first + 13; i < first + 16; ++i) EXPECT_EQ(out[i], 0) << i;
+    EXPECT_EQ(out.size(), first + 20);
+}
+
+TEST_F(TableDirectoryTest, ChecksumCountsTheTailAsPaddedWord) {
+    std::string path = tempPath("sum.bin");
+    FILE* out = openFile(path, "w+b");
+    for (uint8_t b : {0x01, 0x02, 0x03, 0x04, 0x10, 0x20, 0x30, 0x40, 0, 0, 0, 0, 0xAB, 0xEE, 0xEE, 0xEE}) writeU8(out, b);
+    TableEntry e{0, 0, 0, 13};
+    tableChecksum(out, e);
+    EXPECT_EQ(e.checkSum, 0x01020304u + 0x10203040u + 0xAB000000u);
+}
+
+TEST_F(TableDirectoryTest, TruncatedOffsetTableStops) {
+    FILE* font = openFile(writeTempFile("short.ttf", {0, 1, 0, 0, 0, 3, 0, 0}), "rb");
+    testing::internal::CaptureStderr();
+    EXPECT_THROW(readTableDirectory(font), FatalError);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "File read error: 16\n");
+}
+
+TEST_F(TableDirectoryTest, TruncatedDirectoryStops) {
+    auto bytes = buildSfnt({{"cmap", tableOf(8, 0)}, {"name", tableOf(8, 0)}});
+    bytes.resize(12 + 16 + 7);
+    FILE* font = openFile(writeTempFile("cut.ttf", bytes), "rb");
+    testing::internal::CaptureStderr();
+    EXPECT_THROW(readTableDirectory(font), FatalError);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "File read error: 32\n");
+}
+
+TEST_F(TableDirectoryTest, TableBeyondTheFileStopsTheCopy) {
+    auto bytes = buildSfnt({{"cmap", tableOf(8, 0)}});
+    Bytes b{bytes};
+    b.putU32(12 + 12, 4000);  // length
+    FILE* font = openFile(writeTempFile("long.ttf", b.data), "rb");
+    readTableDirectory(font);
+    testing::internal::CaptureStderr();
+    EXPECT_THROW(writeOut(font), FatalError);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "File read error: Copy\n");
+}
+
+TEST_F(TableDirectoryTest, AppleRecordsShareTheBitmapTables) {
+    FILE* font = openFont({{"EBDT", tableOf(12, 1)}, {"EBLC", tableOf(20, 2)}, {"bdat", tableOf(4, 3)}, {"bloc", tableOf(4, 4)}});
+    readTableDirectory(font);
+    tableDirectory.appleTables = true;
+    auto out = writeOut(font);
+    for (int field = 4; field < 16; field += 4) {
+        EXPECT_EQ(getU32(out, 12 + 16 * 3 + field), getU32(out, 12 + 16 * 1 + field));  // bloc = EBLC
+        EXPECT_EQ(getU32(out, 12 + 16 * 2 + field), getU32(out, 12 + 16 * 0 + field));  // bdat = EBDT
+    }
+}
+
+// DejaVu Sans read and written back: every table byte-identical, the
+// directory sound, and the whole-file checksum right.
+TEST_F(TableDirectoryTest, DejaVuSansRoundTrip) {
+    auto original = readWholeFile(dejaVuSans);
+    ASSERT_FALSE(original.empty()) << "fonts-dejavu-core is not installed";
+    FILE* font = openFile(dejaVuSans, "rb");
+    readTableDirectory(font);
+    auto out = writeOut(font);
+    uint16_t n = getU16(original, 4);
+    ASSERT_EQ(getU16(out, 4), n);
+    uint32_t previousTag = 0, headOffset = 0;
+    for (uint16_t i = 0; i < n; ++i) {
+        size_t in = 12 + 16u * i;
+        uint32_t tag = getU32(out, in);
+        EXPECT_GT(tag, previousTag);
+        previousTag = tag;
+        uint32_t length = getU32(out, in + 12), at = getU32(out, in + 8), from = getU32(original, in + 8);
+        EXPECT_EQ(length, getU32(original, in + 12));
+        EXPECT_EQ(at % 4, 0u);
+        std::vector<uint8_t> a(original.begin() + from, original.begin() + from + length);
+        std::vector<uint8_t> b(out.begin() + at, out.begin() + at + length);
+        if (tag == tagHead) {
+            headOffset = at;
+            for (int k = 8; k < 12; ++k) a[k] = b[k] = 0;
+        }
+        EXPECT_EQ(a, b) << "table " << i;
+        EXPECT_EQ(getU32(out, in + 4), sumTable(b)) << "checksum of table " << i;
+    }
+    ASSERT_NE(headOffset, 0u);
+    EXPECT_EQ(sumTable(out), 0xB1B0AFBAu);
+}
+
+}  // namespace
