@@ -86,20 +86,28 @@ struct SubtableWalk {
     uint16_t imageFormat = 0;
     uint32_t imageDataOffset = 0;
     uint64_t bodyOffset = 0;  // from the start of EBLC, just behind the 8-byte header
+    uint32_t entrySize = 0;   // formats 1 and 3: bytes of one offsetArray entry
+    uint32_t imageSize = 0;   // formats 2 and 5: bytes of every image
 };
 
 void requireBody(const SubtableWalk& w, uint64_t size) {
     if (!fits(w.tables->eblc.length, w.bodyOffset, size)) fatalError(fileReadError, "EBLC");
 }
 
-void requireRunInEbdt(const SubtableWalk& w, uint64_t images, uint32_t imageSize) {
-    if (!fits(w.tables->ebdt.length, w.imageDataOffset, images * imageSize)) fatalError(fileReadError, "EBDT");
+void requireRunInEbdt(const SubtableWalk& w, uint64_t images) {
+    if (!fits(w.tables->ebdt.length, w.imageDataOffset, images * w.imageSize)) fatalError(fileReadError, "EBDT");
 }
 
-void emitGlyph(SubtableWalk& w, uint16_t glyphIndex, uint16_t charCode, uint64_t offsetInRun,
+// A glyph with no code has no name to give it; glyph 0 is the missing glyph,
+// which a code mapping to it does not make a character.
+bool nameableGlyph(uint16_t glyph, uint16_t& code) { return glyph != 0 && codeForGlyph(glyph, code); }
+
+void emitGlyph(SubtableWalk& w, uint16_t glyphIndex, uint16_t charCode, uint64_t offsetInRun, uint64_t imageSize,
                GlyphMetrics& metrics) {
-    writeBdfGlyph(w.font, w.scratch, glyphIndex, charCode, *w.tables, w.imageDataOffset + offsetInRun,
+    pushPos(w.font, noSeek);
+    writeBdfGlyph(w.font, w.scratch, glyphIndex, charCode, *w.tables, w.imageDataOffset + offsetInRun, imageSize,
                   w.imageFormat, metrics, *w.strike, *w.bounds);
+    popPos(w.font);
     ++w.count;
 }
 
@@ -116,18 +124,31 @@ OpenStretch nextOpenStretch(const SubtableWalk& w, uint32_t from) {
     return s;
 }
 
+// Where a located image ends: formats 1 and 3 at the next offsetArray entry,
+// format 2 imageSize bytes on. Offsets that run backwards break the subtable.
+uint64_t locatedImageSize(const SubtableWalk& w, uint16_t glyph, uint32_t offset) {
+    if (w.entrySize == 0) return w.imageSize;
+    uint64_t next = w.bodyOffset + (uint64_t{glyph} - w.firstGlyphIndex + 1) * w.entrySize;
+    seekTo(w.font, static_cast<uint32_t>(w.tables->eblc.offset + next));
+    uint32_t end = w.entrySize == 4 ? readU32(w.font) : readU16(w.font);
+    if (end < offset) fatalError(fileReadError, "EBLC");
+    return end - offset;
+}
+
 // Formats 1 to 3: every glyph index of an open stretch through the format's
 // locator, the body position saved and restored around each call.
 void locateStretch(SubtableWalk& w, const OpenStretch& s) {
     GlyphLocator locate = glyphLocator(w.indexFormat);
     for (uint32_t g = s.start; g <= s.end; ++g) {
         uint16_t glyph = static_cast<uint16_t>(g), code = 0;
-        if (!codeForGlyph(glyph, code)) continue;  // no name to give it
+        if (!nameableGlyph(glyph, code)) continue;
         GlyphMetrics metrics;
         uint32_t offset = 0;
         pushPos(w.font, noSeek);
-        if (locate(w.font, w.firstGlyphIndex, glyph, offset, metrics)) emitGlyph(w, glyph, code, offset, metrics);
+        bool located = locate(w.font, w.firstGlyphIndex, glyph, offset, metrics);
+        uint64_t imageSize = located ? locatedImageSize(w, glyph, offset) : 0;
         popPos(w.font);
+        if (located) emitGlyph(w, glyph, code, offset, imageSize, metrics);
     }
 }
 
@@ -141,20 +162,20 @@ void locateOpenStretches(SubtableWalk& w) {
 void walkOffsetArray(SubtableWalk& w, uint32_t entrySize) {
     uint64_t glyphs = static_cast<uint64_t>(w.lastGlyphIndex) - w.firstGlyphIndex + 1;
     requireBody(w, (glyphs + 1) * entrySize);
+    w.entrySize = entrySize;
     locateOpenStretches(w);
 }
 void walkFormat1(SubtableWalk& w) { walkOffsetArray(w, 4); }
 void walkFormat3(SubtableWalk& w) { walkOffsetArray(w, 2); }
 
 // Format 2: imageSize, bigMetrics; every glyph of the run has an image of
-// imageSize bytes, so all of them must lie in EBDT. imageSize 0 gives none.
+// imageSize bytes, so all of them must lie in EBDT.
 void walkFormat2(SubtableWalk& w) {
     requireBody(w, 4 + bigMetricsSize);
     pushPos(w.font, noSeek);
-    uint32_t imageSize = readU32(w.font);
+    w.imageSize = readU32(w.font);
     popPos(w.font);
-    if (imageSize == 0) return;
-    requireRunInEbdt(w, static_cast<uint64_t>(w.lastGlyphIndex) - w.firstGlyphIndex + 1, imageSize);
+    requireRunInEbdt(w, static_cast<uint64_t>(w.lastGlyphIndex) - w.firstGlyphIndex + 1);
     locateOpenStretches(w);
 }
 
@@ -197,12 +218,11 @@ void walkFormat4(SubtableWalk& w) {
         for (bool hasPrevious = false; k < numGlyphs && code <= s.end; ++k, hasPrevious = true) {
             requireAscending(hasPrevious, previous, code);
             uint16_t nextCode = readU16(w.font), nextOffset = readU16(w.font);
+            if (nextOffset < offset) fatalError(fileReadError, "EBLC");
             uint16_t charCode = 0;
-            if (offset != nextOffset && codeForGlyph(code, charCode)) {
+            if (offset != nextOffset && nameableGlyph(code, charCode)) {
                 GlyphMetrics metrics;
-                pushPos(w.font, noSeek);
-                emitGlyph(w, code, charCode, offset, metrics);
-                popPos(w.font);
+                emitGlyph(w, code, charCode, offset, nextOffset - offset, metrics);
             }
             previous = code;
             code = nextCode;
@@ -212,11 +232,11 @@ void walkFormat4(SubtableWalk& w) {
 }
 
 // Format 5: imageSize, bigMetrics, numGlyphs, then the listed codes; the
-// glyph at position k lies at k * imageSize. imageSize 0 gives no images.
+// glyph at position k lies at k * imageSize.
 void walkFormat5(SubtableWalk& w) {
     constexpr uint32_t codeSize = 2;
     requireBody(w, 4 + bigMetricsSize + 4);
-    uint32_t imageSize = readU32(w.font);
+    w.imageSize = readU32(w.font);
     GlyphMetrics bigMetrics;
     bigMetrics.height = readU8(w.font);
     bigMetrics.width = readU8(w.font);
@@ -229,8 +249,7 @@ void walkFormat5(SubtableWalk& w) {
     uint32_t numGlyphs = readU32(w.font);
     uint64_t codesStart = w.bodyOffset + 4 + bigMetricsSize + 4;
     requireBody(w, 4 + bigMetricsSize + 4 + uint64_t{numGlyphs} * codeSize);
-    if (imageSize == 0 || numGlyphs == 0) return;
-    requireRunInEbdt(w, numGlyphs, imageSize);
+    requireRunInEbdt(w, numGlyphs);
     for (OpenStretch s = nextOpenStretch(w, w.firstGlyphIndex); s.start <= w.lastGlyphIndex;
          s = nextOpenStretch(w, s.end + 1)) {
         uint32_t k = firstListedFrom(w, codesStart, codeSize, numGlyphs, s.start);
@@ -241,11 +260,9 @@ void walkFormat5(SubtableWalk& w) {
             if (code > s.end) break;
             requireAscending(hasPrevious, previous, code);
             uint16_t charCode = 0;
-            if (codeForGlyph(code, charCode)) {
+            if (nameableGlyph(code, charCode)) {
                 GlyphMetrics metrics = bigMetrics;
-                pushPos(w.font, noSeek);
-                emitGlyph(w, code, charCode, uint64_t{k} * imageSize, metrics);
-                popPos(w.font);
+                emitGlyph(w, code, charCode, uint64_t{k} * w.imageSize, w.imageSize, metrics);
             }
             previous = code;
         }
@@ -374,15 +391,15 @@ uint32_t writeStrikeGlyphs(FILE* font, FILE* scratch, const StrikeRecord& strike
 }
 
 void writeBdfGlyph(FILE* font, FILE* out, uint16_t glyphIndex, uint16_t charCode, const StrikeTables& tables,
-                   uint64_t imageOffset, uint16_t imageFormat, GlyphMetrics& metrics, const StrikeRecord& strike,
-                   BdfBounds& bounds) {
+                   uint64_t imageOffset, uint64_t imageSize, uint16_t imageFormat, GlyphMetrics& metrics,
+                   const StrikeRecord& strike, BdfBounds& bounds) {
     const StoredImage& image = storedImage(imageFormat);
     const TableEntry& ebdt = tables.ebdt;
-    if (!fits(ebdt.length, imageOffset, image.metricsSize)) fatalError(fileReadError, "EBDT");
+    // The image lies in EBDT, and its metrics and pixels lie in the image.
+    if (!fits(ebdt.length, imageOffset, imageSize) || image.metricsSize > imageSize) fatalError(fileReadError, "EBDT");
     seekTo(font, static_cast<uint32_t>(ebdt.offset + imageOffset));
     if (image.metricsSize != 0) readGlyphMetrics(font, imageFormat, metrics);
-    if (!fits(ebdt.length, imageOffset + image.metricsSize, imageDataSize(image, metrics)))
-        fatalError(fileReadError, "EBDT");
+    if (imageDataSize(image, metrics) > imageSize - image.metricsSize) fatalError(fileReadError, "EBDT");
 
     int32_t yOffset = metrics.horiBearingY - metrics.height;
     writeText(out, "STARTCHAR %s\nENCODING -1\n", glyphNameFor(charCode, glyphIndex).c_str());

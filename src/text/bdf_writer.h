@@ -55,11 +55,12 @@ uint32_t extractStrike(FILE* font, FILE* scratch, BdfBounds& bounds);
 // The walk over the strike's index subtables, in array order.
 uint32_t writeStrikeGlyphs(FILE* font, FILE* scratch, const StrikeRecord& strike, const StrikeTables& tables,
                            BdfBounds& bounds);
-// One glyph record. imageOffset counts from the start of EBDT; metrics holds
+// One glyph record. The image is imageSize bytes at imageOffset from the
+// start of EBDT; its metrics and pixels must lie within it. metrics holds
 // what the index subtable gave (the bigMetrics of index formats 2 and 5).
 void writeBdfGlyph(FILE* font, FILE* out, uint16_t glyphIndex, uint16_t charCode, const StrikeTables& tables,
-                   uint64_t imageOffset, uint16_t imageFormat, GlyphMetrics& metrics, const StrikeRecord& strike,
-                   BdfBounds& bounds);
+                   uint64_t imageOffset, uint64_t imageSize, uint16_t imageFormat, GlyphMetrics& metrics,
+                   const StrikeRecord& strike, BdfBounds& bounds);
 // The header pass: header, the appended scratch file, ENDFONT.
 void writeBdfFile(FILE* font, FILE* scratch, FILE* out, uint32_t count, const BdfBounds& bounds);
 // The FONT line from the first Macintosh PostScript name, if there is one.

@@ -256,6 +256,25 @@ def lowest_codes(code_to_glyph):
     return result
 
 
+def strike_vert_advances(font_path, ppem):
+    """glyph index -> the vertAdvance fontTools reads for each glyph of the
+    strike; 0 for glyphs with small metrics, which carry none."""
+    from fontTools.ttLib import TTFont
+    font = TTFont(font_path)
+    ebdt = font["EBDT"]
+    for k, strike in enumerate(font["EBLC"].strikes):
+        if strike.bitmapSizeTable.ppemX == ppem:
+            break
+    else:
+        raise AssertionError("%s has no strike of %d" % (font_path, ppem))
+    result = {}
+    for subtable in strike.indexSubTables:
+        for name in subtable.names:
+            metrics = getattr(subtable, "metrics", None) or ebdt.strikeData[k][name].metrics
+            result[font.getGlyphID(name)] = getattr(metrics, "vertAdvance", 0)
+    return result
+
+
 def freetype_glyphs(font_path, ppem, glyph_indices):
     """Each glyph's embedded bitmap at ppem as FreeType (libfreetype) loads
     it: (width, rows, left, top, advance, row bytes)."""

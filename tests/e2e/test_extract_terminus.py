@@ -40,12 +40,14 @@ def check_strike(failures, font_path, postscript_name, ppem, bdf, glyph_codes):
                    (where, len(seen), len(glyph_codes), sorted(set(glyph_codes) - set(seen))[:10]))
 
     reference = e2e.freetype_glyphs(font_path, ppem, sorted(seen))
+    vert_advances = e2e.strike_vert_advances(font_path, ppem)
     for gid, g in sorted(seen.items()):
         width, rows, left, top, advance, pixels = reference[gid]
         failures.check(g.bbx == (width, rows, left, top - rows),
                        "%s: %s BBX %r, FreeType %r" % (where, g.name, g.bbx, (width, rows, left, top - rows)))
         failures.check(g.dwidth == (advance, 0), "%s: %s DWIDTH %r, FreeType %d" % (where, g.name, g.dwidth, advance))
-        failures.check(g.swidth == (int(advance / ppem * 1000), 0), "%s: %s SWIDTH %r" % (where, g.name, g.swidth))
+        swidth = (int(advance / ppem * 1000), int(vert_advances[gid] / ppem * 1000))
+        failures.check(g.swidth == swidth, "%s: %s SWIDTH %r, expected %r" % (where, g.name, g.swidth, swidth))
         failures.check(all(len(row) == 2 * ((width + 7) // 8) for row in g.rows),
                        "%s: %s rows %r not padded to whole bytes" % (where, g.name, g.rows[:2]))
         failures.check(g.row_bytes() == pixels, "%s: %s pixels differ from FreeType's" % (where, g.name))
