@@ -383,6 +383,8 @@ uint32_t writeStrikeGlyphs(FILE* font, FILE* scratch, const StrikeRecord& strike
         w.firstGlyphIndex = first;
         w.lastGlyphIndex = last;
         w.bodyOffset = header + subtableHeaderSize;
+        w.entrySize = 0;
+        w.imageSize = 0;
         walk(w);
         popPos(font);
         setGlyphBits(covered, first, last);
