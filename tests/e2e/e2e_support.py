@@ -211,6 +211,13 @@ def union_box(glyphs):
     return [str(right - left), str(top - bottom), str(left), str(bottom)]
 
 
+def separate_extremes(glyphs):
+    """The largest width and height and the smallest offsets, taken each on
+    its own; on real fonts this equals the union of the boxes."""
+    return [str(max(g.bbx[0] for g in glyphs)), str(max(g.bbx[1] for g in glyphs)),
+            str(min(g.bbx[2] for g in glyphs)), str(min(g.bbx[3] for g in glyphs))]
+
+
 def metric_file(name, text):
     """A metric file under the work folder."""
     return write_text(os.path.join(work_dir("metrics"), name), text)

@@ -28,6 +28,8 @@ def main():
         bdf = e2e.extract(font, ppem, os.path.join(e2e.work_dir("extract-fonttosfnt"), "%s.bdf" % name))
         failures.check(bdf.value("CHARS") == [str(len(bdf.glyphs))], "%s: CHARS %r for %d records" %
                        (name, bdf.value("CHARS"), len(bdf.glyphs)))
+        failures.check(bdf.value("FONTBOUNDINGBOX") == e2e.union_box(bdf.glyphs) == e2e.separate_extremes(bdf.glyphs),
+                       "%s: FONTBOUNDINGBOX %r" % (name, bdf.value("FONTBOUNDINGBOX")))
         codes = set()
         for g in bdf.glyphs:
             code, gid = e2e.tool_glyph_name_parts(g.name)

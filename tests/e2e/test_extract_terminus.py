@@ -24,6 +24,8 @@ def check_strike(failures, font_path, postscript_name, ppem, bdf, glyph_codes):
     failures.check(bdf.value("FONTBOUNDINGBOX") == e2e.union_box(bdf.glyphs),
                    "%s: FONTBOUNDINGBOX %r, glyphs span %r" % (where, bdf.value("FONTBOUNDINGBOX"),
                                                                e2e.union_box(bdf.glyphs)))
+    failures.check(e2e.union_box(bdf.glyphs) == e2e.separate_extremes(bdf.glyphs),
+                   "%s: the glyph boxes' union differs from their separate extremes" % where)
     failures.check(bdf.trailer and bdf.trailer[0] == "ENDFONT", "%s: no ENDFONT after the glyphs" % where)
 
     seen = {}

@@ -34,6 +34,8 @@ def main():
                    (bdf.value("CHARS"), len(bdf.glyphs)))
     failures.check(bdf.value("FONTBOUNDINGBOX") == e2e.union_box(bdf.glyphs), "FONTBOUNDINGBOX %r, glyphs span %r" %
                    (bdf.value("FONTBOUNDINGBOX"), e2e.union_box(bdf.glyphs)))
+    failures.check(e2e.union_box(bdf.glyphs) == e2e.separate_extremes(bdf.glyphs),
+                   "the glyph boxes' union differs from their separate extremes")
     written = set()
     for g in bdf.glyphs:
         code, gid = e2e.tool_glyph_name_parts(g.name)

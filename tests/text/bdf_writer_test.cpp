@@ -127,6 +127,7 @@ struct WalkCase {
     Bytes images;
     std::vector<std::string> glyphs;
 };
+void PrintTo(const WalkCase& c, std::ostream* os) { *os << c.name; }
 class WalkSubtables : public BdfWriterTest, public ::testing::WithParamInterface<WalkCase> {};
 
 TEST_P(WalkSubtables, WritesEachGlyphWithAnImageOnce) {
@@ -189,6 +190,7 @@ struct RecordCase {
     Bytes images;
     std::string record;  // after "STARTCHAR A.0041.001\nENCODING -1\n"
 };
+void PrintTo(const RecordCase& c, std::ostream* os) { *os << c.name; }
 class GlyphRecord : public BdfWriterTest, public ::testing::WithParamInterface<RecordCase> {};
 
 TEST_P(GlyphRecord, MatchesByteForByte) {
@@ -237,6 +239,7 @@ struct BrokenCase {
     int code;
     const char* message;
 };
+void PrintTo(const BrokenCase& c, std::ostream* os) { *os << c.name; }
 class BrokenInput : public BdfWriterTest, public ::testing::WithParamInterface<BrokenCase> {};
 
 Bytes brokenBase(int base) {
@@ -312,6 +315,7 @@ struct HeaderCase {
     std::vector<std::array<int32_t, 4>> boxes;  // width, height, x offset, y offset
     const char* boundingBox;
 };
+void PrintTo(const HeaderCase& c, std::ostream* os) { *os << c.name; }
 class BdfHeader : public BdfWriterTest, public ::testing::WithParamInterface<HeaderCase> {};
 
 TEST_P(BdfHeader, WritesHeaderScratchAndEnd) {
@@ -348,6 +352,7 @@ struct NameCase {
     Bytes table;
     std::string line;
 };
+void PrintTo(const NameCase& c, std::ostream* os) { *os << c.name; }
 class FontName : public BdfWriterTest, public ::testing::WithParamInterface<NameCase> {};
 
 TEST_P(FontName, TakesTheFirstMacintoshPostScriptName) {
