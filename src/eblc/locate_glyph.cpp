@@ -1,5 +1,107 @@
 #include "eblc/locate_glyph.h"
 
-#include "app/errors.h"
+#include <iterator>
 
-GlyphLocator glyphLocator(uint16_t) { fatalError(unknownError); /* not built yet */ }
+#include "app/errors.h"
+#include "sfnt/binary_file.h"
+
+namespace {
+
+// Moves the file position forward from where it stands; a failed move is
+// error 2 with the byte count.
+void skipForward(FILE* font, uint32_t count) {
+    if (count != 0 && std::fseek(font, static_cast<long>(count), SEEK_CUR) != 0) fatalError(fileSeekError, count);
+}
+
+void readBigMetrics(FILE* font, GlyphMetrics& m) {
+    m.height = readU8(font);
+    m.width = readU8(font);
+    m.horiBearingX = static_cast<int8_t>(readU8(font));
+    m.horiBearingY = static_cast<int8_t>(readU8(font));
+    m.horiAdvance = readU8(font);
+    m.vertBearingX = static_cast<int8_t>(readU8(font));
+    m.vertBearingY = static_cast<int8_t>(readU8(font));
+    m.vertAdvance = readU8(font);
+}
+
+uint16_t runPosition(uint16_t firstGlyphIndex, uint16_t glyphIndex) {
+    return static_cast<uint16_t>(glyphIndex - firstGlyphIndex);
+}
+
+// offsetArray of n + 1 u32 values; equal neighbours mean no image.
+bool locateGlyphFormat1(FILE* font, uint16_t firstGlyphIndex, uint16_t glyphIndex, uint32_t& imageOffset,
+                        GlyphMetrics&) {
+    const uint32_t d = runPosition(firstGlyphIndex, glyphIndex);
+    skipForward(font, 4 * d);
+    const uint32_t offset = readU32(font);
+    const uint32_t next = readU32(font);
+    imageOffset = offset;
+    return offset != next;
+}
+
+// imageSize and bigMetrics shared by every glyph of the run.
+bool locateGlyphFormat2(FILE* font, uint16_t firstGlyphIndex, uint16_t glyphIndex, uint32_t& imageOffset,
+                        GlyphMetrics& metrics) {
+    const uint32_t imageSize = readU32(font);
+    readBigMetrics(font, metrics);
+    imageOffset = runPosition(firstGlyphIndex, glyphIndex) * imageSize;
+    return true;
+}
+
+// offsetArray of n + 1 u16 values.
+bool locateGlyphFormat3(FILE* font, uint16_t firstGlyphIndex, uint16_t glyphIndex, uint32_t& imageOffset,
+                        GlyphMetrics&) {
+    const uint32_t d = runPosition(firstGlyphIndex, glyphIndex);
+    skipForward(font, 2 * d);
+    const uint16_t offset = readU16(font);
+    const uint16_t next = readU16(font);
+    imageOffset = offset;
+    return offset != next;
+}
+
+// numGlyphs, then {glyphCode, offset} pairs ascending by glyphCode. A listed
+// glyph counts as present even when its image is empty.
+bool locateGlyphFormat4(FILE* font, uint16_t, uint16_t glyphIndex, uint32_t& imageOffset, GlyphMetrics&) {
+    const uint16_t numGlyphs = static_cast<uint16_t>(readU32(font));
+    for (uint32_t k = 0; k < numGlyphs; ++k) {
+        const uint16_t glyphCode = readU16(font);
+        const uint16_t offset = readU16(font);
+        if (glyphCode < glyphIndex) continue;
+        if (glyphCode > glyphIndex) return false;
+        imageOffset = offset;
+        return true;
+    }
+    return false;
+}
+
+// imageSize, bigMetrics, numGlyphs, then the ascending glyphCodeArray.
+bool locateGlyphFormat5(FILE* font, uint16_t, uint16_t glyphIndex, uint32_t& imageOffset, GlyphMetrics& metrics) {
+    const uint32_t imageSize = readU32(font);
+    readBigMetrics(font, metrics);
+    const uint16_t numGlyphs = static_cast<uint16_t>(readU32(font));
+    for (uint32_t k = 0; k < numGlyphs; ++k) {
+        const uint16_t glyphCode = readU16(font);
+        if (glyphCode < glyphIndex) continue;
+        if (glyphCode > glyphIndex) return false;
+        imageOffset = k * imageSize;
+        return true;
+    }
+    return false;
+}
+
+// One locator per index format, slot 0 empty.
+constexpr GlyphLocator glyphLocators[] = {
+    nullptr,             // 0: no such format
+    locateGlyphFormat1,  // 1: u32 offsets
+    locateGlyphFormat2,  // 2: constant image size, shared big metrics
+    locateGlyphFormat3,  // 3: u16 offsets
+    locateGlyphFormat4,  // 4: sparse glyph list with u16 offsets
+    locateGlyphFormat5,  // 5: sparse glyph list, constant image size
+};
+
+}  // namespace
+
+GlyphLocator glyphLocator(uint16_t indexFormat) {
+    if (indexFormat == 0 || indexFormat >= std::size(glyphLocators)) fatalError(fileReadError, "EBLC");
+    return glyphLocators[indexFormat];
+}

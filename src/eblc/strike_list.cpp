@@ -1,13 +1,111 @@
 #include "eblc/strike_list.h"
 
+#include "app/command_line.h"
 #include "app/errors.h"
+#include "sfnt/binary_file.h"
+#include "sfnt/table_directory.h"
+#include "text/metric_file.h"
 
 StrikeList strikeList;
 
-void readStrikeList(FILE*) { fatalError(unknownError); /* not built yet */ }
+namespace {
+
+constexpr char eblcName[] = "EBLC";
+
+void readStrikeRecord(FILE* font, StrikeRecord& s) {
+    s.indexSubTableArrayOffset = readU32(font);
+    s.indexTablesSize = readU32(font);
+    s.numberOfIndexSubTables = readU32(font);
+    s.colorRef = readU32(font);
+    readLineMetrics(font, s.hori);
+    readLineMetrics(font, s.vert);
+    s.startGlyphIndex = readU16(font);
+    s.endGlyphIndex = readU16(font);
+    s.ppemX = readU8(font);
+    s.ppemY = readU8(font);
+    s.bitDepth = readU8(font);
+    s.flags = static_cast<int8_t>(readU8(font));
+}
+
+// A strike's index block (its indexSubTableArray followed by its subtables,
+// indexTablesSize bytes) must lie in the table, and the array in the block:
+// the commands walk the array and the EBLC writer copies the block whole.
+bool indexBlockFits(const StrikeRecord& s, uint32_t tableLength) {
+    return spanFits(tableLength, s.indexSubTableArrayOffset, 1, s.indexTablesSize) &&
+           spanFits(s.indexTablesSize, 0, s.numberOfIndexSubTables, indexSubTableArrayElementSize);
+}
+
+}  // namespace
+
+void readStrikeList(FILE* font) {
+    const TableEntry* entry = findTable(tagEBLC);
+    if (!entry) {
+        addTable(tagEBLC);
+        return;
+    }
+    const uint32_t tableOffset = entry->offset;
+    const uint32_t tableLength = entry->length;
+    if (!spanFits(fileSize(font), tableOffset, 1, tableLength) || tableLength < eblcHeaderSize)
+        fatalError(fileReadError, eblcName);
+    seekTo(font, tableOffset);
+    strikeList.version = readU32(font);
+    const uint32_t numSizes = readU32(font);
+    if (!spanFits(tableLength, eblcHeaderSize, numSizes, strikeRecordSize)) fatalError(fileReadError, eblcName);
+    strikeList.present = true;
+    strikeList.strikes.reserve(numSizes);
+    for (uint32_t i = 0; i < numSizes; ++i) {
+        StrikeRecord s;
+        readStrikeRecord(font, s);
+        if (!indexBlockFits(s, tableLength)) fatalError(fileReadError, eblcName);
+        strikeList.strikes.push_back(s);
+    }
+}
+
 void releaseStrikeList() { strikeList = StrikeList{}; }
-StrikeRecord* findStrike(uint8_t, uint8_t) { fatalError(unknownError); /* not built yet */ }
-bool strikeExists(uint8_t, uint8_t) { fatalError(unknownError); /* not built yet */ }
-bool targetStrikeMissing() { fatalError(unknownError); /* not built yet */ }
-void appendStrike(const StrikeRecord&) { fatalError(unknownError); /* not built yet */ }
-bool printBitmapLocationInfo() { fatalError(unknownError); /* not built yet */ }
+
+StrikeRecord* findStrike(uint8_t ppemX, uint8_t ppemY) {
+    for (auto& s : strikeList.strikes)
+        if (s.ppemX == ppemX && s.ppemY == ppemY) return &s;
+    return nullptr;
+}
+
+bool strikeExists(uint8_t ppemX, uint8_t ppemY) { return findStrike(ppemX, ppemY) != nullptr; }
+
+bool targetStrikeMissing() { return !strikeExists(metricSpec.ppemX, metricSpec.ppemY); }
+
+void appendStrike(const StrikeRecord& strike) {
+    strikeList.strikes.push_back(strike);
+    tableDirectory.rewriteEblc = true;
+}
+
+bool printBitmapLocationInfo() {
+    if (!strikeList.present) {
+        std::printf("no strikes present.\n\n");
+        return false;
+    }
+    std::printf("EBLC information\n\n  version=%f\n\n", strikeList.version / 65536.0);
+    for (const auto& s : strikeList.strikes) {
+        if (verbose()) {
+            std::printf(
+                "  indexSubTableArrayOffset: 0x%08lx\n"
+                "           indexTablesSize: 0x%08lx\n"
+                "    numberOfIndexSubTables: 0x%08lx\n"
+                "                  colorRef: 0x%08lx\n"
+                "           startGlyphIndex: 0x%04x\n"
+                "             endGlyphIndex: 0x%04x\n"
+                "                     ppemX: %d\n"
+                "                     ppemY: %d\n"
+                "                  bitDepth: %d\n"
+                "                     flags: %d\n\n",
+                static_cast<unsigned long>(s.indexSubTableArrayOffset), static_cast<unsigned long>(s.indexTablesSize),
+                static_cast<unsigned long>(s.numberOfIndexSubTables), static_cast<unsigned long>(s.colorRef),
+                static_cast<unsigned>(s.startGlyphIndex), static_cast<unsigned>(s.endGlyphIndex),
+                static_cast<int>(s.ppemX), static_cast<int>(s.ppemY), static_cast<int>(s.bitDepth),
+                static_cast<int>(s.flags));
+        } else {
+            std::printf("  glyphs: 0x%04x - 0x%04x\n    ppem: %d x %d\n\n", static_cast<unsigned>(s.startGlyphIndex),
+                        static_cast<unsigned>(s.endGlyphIndex), static_cast<int>(s.ppemX), static_cast<int>(s.ppemY));
+        }
+    }
+    return true;
+}

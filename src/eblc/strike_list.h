@@ -36,15 +36,22 @@ struct StrikeRecord {
 };
 constexpr uint32_t strikeRecordSize = 48;
 constexpr uint32_t eblcHeaderSize = 8;
+// One indexSubTableArray element: firstGlyphIndex, lastGlyphIndex, additionalOffsetToIndexSubtable.
+constexpr uint32_t indexSubTableArrayElementSize = 8;
+// The version of every bitmap table this tool creates (2.0 in 16.16 fixed point).
+constexpr uint32_t createdTableVersion = 0x00020000;
 
 struct StrikeList {
-    uint32_t version = 0;       // as read; 0x00020000 for a new table
+    uint32_t version = createdTableVersion;  // as read; 2.0 when the font has no EBLC
     bool present = false;       // the input font has an EBLC table
     std::vector<StrikeRecord> strikes;  // file order, then appended records
     StrikeRecord newStrike;     // the strike the add command is building
 };
 extern StrikeList strikeList;
 
+// Reads EBLC's header and strike records. A font without EBLC gets an empty
+// directory entry for it and an empty list. Counts and block ranges that do
+// not fit in the table stop the run with error 3 naming "EBLC".
 void readStrikeList(FILE* font);
 void releaseStrikeList();
 

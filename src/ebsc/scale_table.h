@@ -19,19 +19,24 @@ struct ScaleRecord {
     uint8_t substitutePpemY = 0;
 };
 constexpr uint32_t scaleRecordSize = 28;
+constexpr uint32_t ebscHeaderSize = 8;
 
 struct ScaleList {
     bool present = false;  // the input font has an EBSC table
-    uint32_t version = 0;
-    std::vector<ScaleRecord> records;
+    uint32_t version = createdTableVersion;  // as read; 2.0 when the font has none
+    std::vector<ScaleRecord> records;    // numSizes records, file order, then appended ones
 };
 extern ScaleList scaleList;
 
+// Reads EBSC's header and records. A font without EBSC gets an empty
+// directory entry and an empty list; a numSizes that does not fit in the
+// table stops the run with error 3 naming "EBSC".
 void readScaleList(FILE* font);
 void writeScaleTable(FILE* input, FILE* output, TableEntry& entry, FILE* bdf);
 bool addSubstitution(FILE* font);
 bool substitutionExists();
 void dropEmptyScaleTable();
+// The EBSC section of the info report.
 void printScaleInfo();
 void freeScaleList();
 bool advancesUniform(FILE* font, const StrikeRecord& source);

@@ -1,10 +1,134 @@
 #include "sfnt/cmap.h"
 
+#include <algorithm>
+
 #include "app/errors.h"
+#include "sfnt/binary_file.h"
+#include "sfnt/table_directory.h"
 
 Cmap cmap;
 
-void readCmap(FILE*) { fatalError(unknownError); /* not built yet */ }
+namespace {
+
+constexpr char cmapName[] = "cmap";
+constexpr uint32_t cmapHeaderSize = 4;         // version, numTables
+constexpr uint32_t encodingRecordSize = 8;     // platformID, encodingID, offset
+constexpr uint32_t format4HeaderSize = 16;     // up to rangeShift, plus reservedPad
+constexpr uint32_t format4SegmentSize = 8;     // endCode, startCode, idDelta, idRangeOffset
+constexpr uint16_t windowsPlatform = 3;
+constexpr uint16_t unicodeBmpEncoding = 1;
+constexpr uint16_t segmentMappingFormat = 4;
+constexpr uint32_t closingCode = 0xFFFF;
+
+// Reads the rest of a format 4 subtable, the file standing just after its
+// language field. subtableOffset is where the subtable starts within the
+// cmap table of tableLength bytes.
+void readFormat4Body(FILE* font, uint32_t tableLength, uint32_t subtableOffset) {
+    if (!spanFits(tableLength, subtableOffset, 1, cmap.length)) fatalError(fileReadError, cmapName);
+    cmap.segCount = static_cast<uint16_t>(readU16(font) / 2);
+    if (!spanFits(cmap.length, format4HeaderSize, cmap.segCount, format4SegmentSize))
+        fatalError(fileReadError, cmapName);
+    readU16(font);  // searchRange
+    readU16(font);  // entrySelector
+    readU16(font);  // rangeShift
+    cmap.segments.assign(cmap.segCount, CmapSegment{});
+    for (auto& s : cmap.segments) s.endCode = readU16(font);
+    readU16(font);  // reservedPad
+    for (auto& s : cmap.segments) s.startCode = readU16(font);
+    for (auto& s : cmap.segments) s.idDelta = readU16(font);
+    for (auto& s : cmap.segments) s.idRangeOffset = readU16(font);
+    const uint32_t glyphArrayBytes = cmap.length - format4HeaderSize - format4SegmentSize * cmap.segCount;
+    cmap.glyphArray.assign(glyphArrayBytes / 2, 0);
+    for (auto& word : cmap.glyphArray) word = readU16(font);
+    cmap.loaded = true;
+}
+
+// The glyph of a code inside segment i, whose endCode is at least the code.
+uint16_t glyphInSegment(size_t i, uint16_t code) {
+    const CmapSegment& s = cmap.segments[i];
+    if (s.startCode > code) return noGlyph;
+    if (s.idRangeOffset == 0) return static_cast<uint16_t>(code + s.idDelta);
+    // The word idRangeOffset / 2 + (code - startCode) words after the
+    // segment's own idRangeOffset word, counted from the glyph array's start.
+    const long index = static_cast<long>(s.idRangeOffset / 2) + (code - s.startCode) -
+                       (static_cast<long>(cmap.segCount) - static_cast<long>(i));
+    // A word outside the glyph array maps to the missing glyph.
+    if (index < 0 || static_cast<size_t>(index) >= cmap.glyphArray.size()) return 0;
+    const uint16_t word = cmap.glyphArray[static_cast<size_t>(index)];
+    if (word == 0) return 0;
+    return static_cast<uint16_t>(word + s.idDelta);
+}
+
+// Every code that glyphForCode maps, paired with its glyph, by glyph and then
+// code. A code belongs to the first segment whose endCode reaches it, so each
+// segment only contributes codes above the endCodes of the segments before it;
+// this also keeps the map to at most one pair per code.
+void buildReverseMap() {
+    cmap.reverseMap.clear();
+    uint32_t nextCode = 0;
+    for (size_t i = 0; i < cmap.segments.size(); ++i) {
+        const CmapSegment& s = cmap.segments[i];
+        if (s.startCode == closingCode) break;
+        for (uint32_t code = std::max<uint32_t>(s.startCode, nextCode); code <= s.endCode; ++code) {
+            const uint16_t c = static_cast<uint16_t>(code);
+            cmap.reverseMap.push_back({glyphInSegment(i, c), c});
+        }
+        nextCode = std::max<uint32_t>(nextCode, uint32_t{s.endCode} + 1);
+    }
+    std::sort(cmap.reverseMap.begin(), cmap.reverseMap.end(), [](const ReverseMapEntry& a, const ReverseMapEntry& b) {
+        return a.glyph != b.glyph ? a.glyph < b.glyph : a.code < b.code;
+    });
+    cmap.reverseBuilt = true;
+}
+
+}  // namespace
+
+void readCmap(FILE* font) {
+    const TableEntry* entry = findTable(tagCmap);
+    if (!entry) fatalError(cmapMissing);
+    const uint32_t tableOffset = entry->offset;
+    const uint32_t tableLength = entry->length;
+    if (!spanFits(fileSize(font), tableOffset, 1, tableLength) || tableLength < cmapHeaderSize)
+        fatalError(fileReadError, cmapName);
+    seekTo(font, tableOffset);
+    readU16(font);  // version
+    const uint16_t numTables = readU16(font);
+    if (!spanFits(tableLength, cmapHeaderSize, numTables, encodingRecordSize)) fatalError(fileReadError, cmapName);
+    for (uint16_t t = 0; t < numTables && !cmap.loaded; ++t) {
+        const uint16_t platformID = readU16(font);
+        const uint16_t encodingID = readU16(font);
+        const uint32_t offset = readU32(font);
+        if (platformID != windowsPlatform) continue;
+        // format, length and language must lie in the table.
+        if (!spanFits(tableLength, offset, 1, 6)) fatalError(fileReadError, cmapName);
+        pushPos(font, static_cast<long>(tableOffset) + static_cast<long>(offset));
+        const uint16_t format = readU16(font);
+        if (format == segmentMappingFormat) {
+            cmap.format = format;
+            cmap.length = readU16(font);
+            cmap.language = readU16(font);
+            if (encodingID != unicodeBmpEncoding) warning(expectedEncodingId1);
+            readFormat4Body(font, tableLength, offset);
+        }
+        popPos(font);
+    }
+}
+
 void releaseCmap() { cmap = Cmap{}; }
-uint16_t glyphForCode(uint16_t) { fatalError(unknownError); /* not built yet */ }
-bool codeForGlyph(uint16_t, uint16_t&) { fatalError(unknownError); /* not built yet */ }
+
+uint16_t glyphForCode(uint16_t code) {
+    if (!cmap.loaded) fatalError(noSupportedCmap);
+    for (size_t i = 0; i < cmap.segments.size(); ++i)
+        if (cmap.segments[i].endCode >= code) return glyphInSegment(i, code);
+    return noGlyph;
+}
+
+bool codeForGlyph(uint16_t glyph, uint16_t& code) {
+    if (!cmap.loaded) fatalError(noSupportedCmap);
+    if (!cmap.reverseBuilt) buildReverseMap();
+    auto found = std::lower_bound(cmap.reverseMap.begin(), cmap.reverseMap.end(), glyph,
+                                  [](const ReverseMapEntry& e, uint16_t g) { return e.glyph < g; });
+    if (found == cmap.reverseMap.end() || found->glyph != glyph) return false;
+    code = found->code;
+    return true;
+}

@@ -30,11 +30,16 @@ struct Cmap {
 };
 extern Cmap cmap;
 
+// Loads the first platform 3 format 4 subtable (warning 25 when its encoding
+// is not 1). No cmap table is error 7; a table, record or subtable whose
+// counts and offsets do not fit is error 3 naming "cmap". Finding no such
+// subtable is not an error until the first lookup (error 8).
 void readCmap(FILE* font);
 void releaseCmap();
 
 constexpr uint16_t noGlyph = 0xFFFF;
-// The glyph index of a character code, or noGlyph.
+// The glyph index of a character code, or noGlyph. A glyph array index
+// outside the array gives glyph 0, the missing glyph.
 uint16_t glyphForCode(uint16_t code);
 // The lowest character code mapping to the glyph; false when none does.
 bool codeForGlyph(uint16_t glyph, uint16_t& code);

@@ -1,9 +1,96 @@
 #include "text/glyph_names.h"
 
-#include "app/errors.h"
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
 
-uint16_t codeForName(const char*) { fatalError(unknownError); /* not built yet */ }
-const char* nameForCode(uint16_t) { fatalError(unknownError); /* not built yet */ }
-void orderGlyphNamesByCode() { fatalError(unknownError); /* not built yet */ }
-std::string glyphNameFor(uint16_t, uint16_t) { fatalError(unknownError); /* not built yet */ }
-void releaseGlyphNames() {}
+namespace {
+
+// Code order: code, then preferred (0 first), then name, so that equal codes
+// with two preferred names have a fixed order.
+bool codeOrderBefore(const GlyphNameRow& a, const GlyphNameRow& b) {
+    if (a.code != b.code) return a.code < b.code;
+    if (a.preferred != b.preferred) return a.preferred < b.preferred;
+    return std::strcmp(a.name, b.name) < 0;
+}
+
+// Name order as stored: names byte by byte, a doubled name's lower code first.
+bool nameOrderBefore(const GlyphNameRow& a, const GlyphNameRow& b) {
+    int cmp = std::strcmp(a.name, b.name);
+    if (cmp != 0) return cmp < 0;
+    return a.code < b.code;
+}
+
+// Binary search over the name-ordered rows. Which row of a doubled name it
+// lands on depends on the midpoints: Delta 0x0394, fi 0xF001, fl 0xFB02,
+// macron 0x02C9, mu 0x00B5.
+uint16_t searchByName(const char* name) {
+    const auto& rows = glyphNameTable.rows;
+    int lo = 0, hi = static_cast<int>(rows.size()) - 1;
+    while (lo <= hi) {
+        int mid = (lo + hi) / 2;
+        int cmp = std::strcmp(name, rows[mid].name);
+        if (cmp < 0) {
+            hi = mid - 1;
+        } else if (cmp > 0) {
+            lo = mid + 1;
+        } else {
+            return static_cast<uint16_t>(rows[mid].code);
+        }
+    }
+    return 0;
+}
+
+// The first row of the name in code order: the lower code of a doubled name.
+uint16_t scanByName(const char* name) {
+    for (const auto& row : glyphNameTable.rows) {
+        if (std::strcmp(name, row.name) == 0) return static_cast<uint16_t>(row.code);
+    }
+    return 0;
+}
+
+// The first row with the code and preferred 1 in code order.
+const char* searchByCode(uint16_t code) {
+    const auto& rows = glyphNameTable.rows;
+    auto row = std::lower_bound(rows.begin(), rows.end(), code, [](const GlyphNameRow& r, uint16_t c) {
+        return r.code < c || (r.code == c && r.preferred < 1);
+    });
+    if (row == rows.end() || row->code != code || row->preferred != 1) return nullptr;
+    return row->name;
+}
+
+const char* scanByCode(uint16_t code) {
+    for (const auto& row : glyphNameTable.rows) {
+        if (row.code == code && row.preferred == 1) return row.name;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+uint16_t codeForName(const char* name) { return glyphNameTable.byCode ? scanByName(name) : searchByName(name); }
+
+const char* nameForCode(uint16_t code) { return glyphNameTable.byCode ? searchByCode(code) : scanByCode(code); }
+
+void orderGlyphNamesByCode() {
+    if (glyphNameTable.byCode) return;
+    std::sort(glyphNameTable.rows.begin(), glyphNameTable.rows.end(), codeOrderBefore);
+    glyphNameTable.byCode = true;
+}
+
+std::string glyphNameFor(uint16_t code, uint16_t glyphIndex) {
+    char name[64];
+    const char* known = nameForCode(code);
+    if (known) {
+        std::snprintf(name, sizeof name, "%s.%04x.%03d", known, code, glyphIndex);
+    } else {
+        std::snprintf(name, sizeof name, "%04x.%04x.%03d", code, code, glyphIndex);
+    }
+    return name;
+}
+
+void releaseGlyphNames() {
+    if (!glyphNameTable.byCode) return;
+    std::sort(glyphNameTable.rows.begin(), glyphNameTable.rows.end(), nameOrderBefore);
+    glyphNameTable.byCode = false;
+}

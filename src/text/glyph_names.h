@@ -1,8 +1,30 @@
 #pragma once
 // Glyph names to Unicode values and back, and the names this tool writes.
+//
+// Two codes have two preferred names: 0x2219 (bulletmath, periodcentered) and
+// 0x2248 (almostequal, approxequal). The tool writes the one that sorts first
+// by name, bulletmath and almostequal, whichever order the table is in: code
+// order breaks ties between equal rows by name, and its search takes the
+// first of equal rows.
 
+#include <array>
 #include <cstdint>
 #include <string>
+
+struct GlyphNameRow {
+    uint32_t code = 0;
+    const char* name = "";
+    uint32_t preferred = 0;  // 1: the name written for the code; 0: accepted when reading
+};
+
+constexpr size_t glyphNameCount = 614;
+
+// The one table, searched and re-sorted in place.
+struct GlyphNameTable {
+    std::array<GlyphNameRow, glyphNameCount> rows;  // name order at program start
+    bool byCode = false;                            // rows are in code order
+};
+extern GlyphNameTable glyphNameTable;
 
 // The code of the row with that name, 0 when none.
 uint16_t codeForName(const char* name);

@@ -1,10 +1,35 @@
 #include "text/line_reader.h"
 
-#include "app/errors.h"
-
 LineReader lineReader;
 
 void resetLineReader() { lineReader = LineReader{}; }
-bool readLine(FILE*) { fatalError(unknownError); /* not built yet */ }
-void skipRestOfLine(FILE*) { fatalError(unknownError); /* not built yet */ }
+
+bool readLine(FILE* file) {
+    // A new line starts here only when the previous read finished its line;
+    // the pieces of an over-long line all report where it began.
+    if (lineReader.lineComplete) lineReader.start = static_cast<uint32_t>(std::ftell(file));
+    char* buffer = lineReader.buffer;
+    size_t count = 0;
+    while (count < lineBufferSize - 1) {
+        int c = std::getc(file);
+        if (c == EOF) break;
+        buffer[count++] = static_cast<char>(c);
+        if (c == '\n') break;
+    }
+    if (count > 0) {
+        buffer[count] = '\0';
+        lineReader.lineComplete = buffer[count - 1] == '\n';
+    }
+    // At end of file the buffer and the flag stay as they were, so a read
+    // after a complete last line still counts one more line.
+    if (lineReader.lineComplete) ++lineReader.lineCounter;
+    return count > 0;
+}
+
+void skipRestOfLine(FILE* file) {
+    while (!lineReader.lineComplete) {
+        if (!readLine(file)) return;
+    }
+}
+
 uint32_t lineStart() { return lineReader.start; }

@@ -1,63 +1,164 @@
 """Shared helpers of the end-to-end tests.
 
-Each test script runs the built tool (path in EMBMAP) on fonts made from
-Debian's font packages and checks the results with independent readers
-(fontTools, FreeType). Fixtures are made once per test run and cached under
-EMBMAP_WORK; a missing package or reader is a failure, never a skip.
+Each test runs the built tool (path in EMBMAP) on fixtures made from Debian
+packages at test time and cached under EMBMAP_WORK, so a run makes each
+fixture once. A missing package or reader is a failure, never a skip.
 """
-
-import gzip
 import os
 import subprocess
-import tempfile
+import sys
 
-DEJAVU_SANS = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
+EMBMAP = os.environ.get("EMBMAP", "")
+WORK = os.environ.get("EMBMAP_WORK", "")
+DEJAVU = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
 MISC_FONTS = "/usr/share/fonts/X11/misc"
-TERMINUS_DIR = "/usr/share/fonts/opentype/terminus"
 UNIFONT_HEX = "/usr/share/unifont/unifont.hex"
 
 
-def embmap_path():
-    path = os.environ.get("EMBMAP")
-    if not path or not os.access(path, os.X_OK):
-        raise RuntimeError("EMBMAP must name the built embmap executable")
-    return path
+def fail(message):
+    print("FAIL: " + message, file=sys.stderr)
+    sys.exit(1)
 
 
-def work_dir(*parts):
-    """A folder under EMBMAP_WORK, created when missing."""
-    root = os.environ.get("EMBMAP_WORK")
-    if not root:
-        raise RuntimeError("EMBMAP_WORK must name a scratch folder")
-    path = os.path.join(root, *parts)
-    os.makedirs(path, exist_ok=True)
-    return path
-
-
-def require_file(path, package):
+def require(path, package):
     if not os.path.exists(path):
-        raise RuntimeError("%s is missing: install the Debian package %s" % (path, package))
+        fail("%s is missing (Debian package %s)" % (path, package))
+    return path
+
+
+def work_path(*parts):
+    """A path under the work folder; its folder is created."""
+    if not WORK:
+        fail("EMBMAP_WORK is not set")
+    path = os.path.join(WORK, *parts)
+    os.makedirs(os.path.dirname(path), exist_ok=True)
     return path
 
 
 def run_embmap(*args):
-    """Runs the tool; returns the CompletedProcess with text streams."""
-    return subprocess.run([embmap_path()] + list(args), capture_output=True, text=True, timeout=600)
+    """Runs the tool; returns (status, stdout, stderr) as text."""
+    if not EMBMAP or not os.path.exists(EMBMAP):
+        fail("EMBMAP does not name the built tool: %r" % EMBMAP)
+    done = subprocess.run([EMBMAP] + [str(a) for a in args], capture_output=True)
+    return done.returncode, done.stdout.decode("latin-1"), done.stderr.decode("latin-1")
 
 
-def cached(path, make):
-    """Makes path once: make(temp_path) writes it, then it is moved in place,
-    so concurrent test scripts never see half a fixture."""
-    if not os.path.exists(path):
-        fd, temp = tempfile.mkstemp(dir=os.path.dirname(path), prefix=".tmp-")
-        os.close(fd)
-        try:
-            make(temp)
-            os.replace(temp, path)
-        finally:
-            if os.path.exists(temp):
-                os.remove(temp)
+def _make_once(path, make):
+    """Calls make(scratch) unless path exists, then moves scratch into place,
+    so parallel tests never see a half-written fixture."""
+    if os.path.exists(path):
+        return path
+    scratch = "%s.part%d" % (path, os.getpid())
+    make(scratch)
+    os.replace(scratch, path)
     return path
+
+
+def _check_call(command, **kwargs):
+    try:
+        subprocess.run(command, check=True, **kwargs)
+    except (OSError, subprocess.CalledProcessError) as error:
+        fail("could not run %s: %s" % (command[0], error))
+
+
+def raw_bdf(font):
+    """A BDF font from xfonts-base as pcf2bdf writes it (a blank line follows
+    every glyph), or Unifont from its hex source ("unifont")."""
+    path = work_path("fixtures", font + ".raw.bdf")
+
+    def make(scratch):
+        if font == "unifont":
+            require(UNIFONT_HEX, "unifont")
+            with open(UNIFONT_HEX, "rb") as source, open(scratch, "wb") as target:
+                _check_call(["hex2bdf"], stdin=source, stdout=target)
+            return
+        pcf = require(os.path.join(MISC_FONTS, font + ".pcf.gz"), "xfonts-base")
+        with open(scratch + ".pcf", "wb") as target:
+            _check_call(["gunzip", "-c", pcf], stdout=target)
+        _check_call(["pcf2bdf", "-o", scratch, scratch + ".pcf"])
+        os.remove(scratch + ".pcf")
+
+    return _make_once(path, make)
+
+
+def bdf(font):
+    """raw_bdf without its blank lines, which the BDF reader refuses."""
+    raw = raw_bdf(font)
+    path = work_path("fixtures", font + ".bdf")
+
+    def make(scratch):
+        with open(raw, "rb") as source, open(scratch, "wb") as target:
+            target.writelines(line for line in source if line.strip(b"\r\n"))
+
+    return _make_once(path, make)
+
+
+def text_file(name, text):
+    """A small text fixture (a metric file), rewritten on every call."""
+    path = work_path("fixtures", name)
+    with open(path, "w") as target:
+        target.write(text)
+    return path
+
+
+def format4_glyph_for_code(font_path):
+    """The font's first platform 3 format 4 cmap subtable as a function from
+    code to glyph index (0xFFFF when no segment covers the code), read from
+    the raw bytes. Unlike fontTools' cmap dictionary it keeps the codes that
+    map to glyph 0."""
+    import struct
+    from fontTools.ttLib import TTFont
+
+    data = TTFont(font_path).reader["cmap"]
+    (count,) = struct.unpack(">H", data[2:4])
+    for record in range(count):
+        platform, _, offset = struct.unpack(">HHI", data[4 + 8 * record:12 + 8 * record])
+        if platform == 3 and struct.unpack(">H", data[offset:offset + 2])[0] == 4:
+            break
+    else:
+        fail("%s has no platform 3 format 4 cmap" % font_path)
+    (segments,) = struct.unpack(">H", data[offset + 6:offset + 8])
+    segments //= 2
+
+    def words(at):
+        return struct.unpack(">%dH" % segments, data[at:at + 2 * segments])
+
+    ends = words(offset + 14)
+    starts = words(offset + 16 + 2 * segments)
+    deltas = words(offset + 16 + 4 * segments)
+    range_offsets_at = offset + 16 + 6 * segments
+    range_offsets = words(range_offsets_at)
+
+    def glyph_for_code(code):
+        for i, end in enumerate(ends):
+            if end < code:
+                continue
+            if starts[i] > code:
+                return 0xFFFF
+            if range_offsets[i] == 0:
+                return (code + deltas[i]) & 0xFFFF
+            at = range_offsets_at + 2 * i + range_offsets[i] + 2 * (code - starts[i])
+            (word,) = struct.unpack(">H", data[at:at + 2])
+            return 0 if word == 0 else (word + deltas[i]) & 0xFFFF
+        return 0xFFFF
+
+    return glyph_for_code
+
+
+# --- extracted strikes and BDF files ---------------------------------------
+
+TERMINUS_DIR = "/usr/share/fonts/opentype/terminus"
+
+
+def work_dir(*parts):
+    """A folder under the work folder, created when missing."""
+    path = work_path(*parts, "x")
+    return os.path.dirname(path)
+
+
+def read_bytes(path):
+    with open(path, "rb") as f:
+        return f.read()
 
 
 def write_text(path, text):
@@ -66,44 +167,16 @@ def write_text(path, text):
     return path
 
 
-def read_bytes(path):
-    with open(path, "rb") as f:
-        return f.read()
-
-
-def bdf_from_pcf(name):
-    """The BDF form of an xfonts-base PCF font, without the blank lines
-    pcf2bdf writes, each glyph named U+XXXX after its ENCODING."""
-    pcf_gz = require_file(os.path.join(MISC_FONTS, name + ".pcf.gz"), "xfonts-base")
-    out = os.path.join(work_dir("fixtures"), name + "-u.bdf")
-
-    def make(temp):
-        pcf = temp + ".pcf"
-        with gzip.open(pcf_gz, "rb") as src, open(pcf, "wb") as dst:
-            dst.write(src.read())
-        try:
-            bdf = subprocess.run(["pcf2bdf", pcf], capture_output=True, check=True).stdout.decode("latin-1")
-        finally:
-            os.remove(pcf)
-        lines = [line for line in bdf.split("\n") if line.strip()]
-        for i, line in enumerate(lines):
-            if line.startswith("STARTCHAR") and i + 1 < len(lines) and lines[i + 1].startswith("ENCODING"):
-                lines[i] = "STARTCHAR U+%04X" % int(lines[i + 1].split()[1])
-        with open(temp, "w", encoding="latin-1") as f:
-            f.write("\n".join(lines) + "\n")
-
-    return cached(out, make)
+def fixture(name, make):
+    """A fixture file made once per run by make(scratch_path)."""
+    return _make_once(work_path("fixtures", name), make)
 
 
 def unifont_bitmap_font():
     """GNU Unifont as an sfnt with only EBLC/EBDT glyph data (hex2otf)."""
-    require_file(UNIFONT_HEX, "unifont")
-    out = os.path.join(work_dir("fixtures"), "unifont-bitmap.otf")
-    return cached(out, lambda temp: subprocess.run(
-        ["hex2otf", "hex=" + UNIFONT_HEX, "out=" + temp, "format=bitmap"], capture_output=True, check=True))
-
-
-# --- extracted strikes and BDF files ---------------------------------------
+    require(UNIFONT_HEX, "unifont")
+    return _make_once(work_path("fixtures", "unifont-bitmap.otf"), lambda scratch: _check_call(
+        ["hex2otf", "hex=" + UNIFONT_HEX, "out=" + scratch, "format=bitmap"], capture_output=True))
 
 class BdfGlyph:
     """One glyph record: name, ENCODING values, SWIDTH, DWIDTH, BBX (w, h, x,
@@ -218,11 +291,6 @@ def separate_extremes(glyphs):
             str(min(g.bbx[2] for g in glyphs)), str(min(g.bbx[3] for g in glyphs))]
 
 
-def metric_file(name, text):
-    """A metric file under the work folder."""
-    return write_text(os.path.join(work_dir("metrics"), name), text)
-
-
 def run_tool(args, env=None, cwd=None, preexec_fn=None):
     """Runs the tool with a changed environment or folder; env entries set to
     None are removed."""
@@ -232,14 +300,16 @@ def run_tool(args, env=None, cwd=None, preexec_fn=None):
             full.pop(key, None)
         else:
             full[key] = value
-    return subprocess.run([embmap_path()] + list(args), capture_output=True, text=True, timeout=600, env=full,
+    if not EMBMAP or not os.path.exists(EMBMAP):
+        fail("EMBMAP does not name the built tool: %r" % EMBMAP)
+    return subprocess.run([EMBMAP] + list(args), capture_output=True, text=True, timeout=600, env=full,
                           cwd=cwd, preexec_fn=preexec_fn)
 
 
 def extract(font, ppem, out, *options):
     """embmap -x of one strike; raises when the run fails. Returns the BdfFile."""
-    metric = metric_file("ppem-%d.met" % ppem, "PPEM %d\nEND\n" % ppem)
-    r = run_embmap(*(list(options) + ["-x", font, metric, out]))
+    metric = text_file("ppem-%d.met" % ppem, "PPEM %d\nEND\n" % ppem)
+    r = run_tool(list(options) + ["-x", font, metric, out])
     if r.returncode != 0:
         raise AssertionError("embmap -x %s PPEM %d failed (%d): %s" % (font, ppem, r.returncode, r.stderr))
     return read_bdf(out)

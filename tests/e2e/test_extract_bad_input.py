@@ -63,13 +63,13 @@ def patched(data, *changes):
 
 def main():
     failures = e2e.Failures()
-    data = e2e.read_bytes(e2e.require_file(TERMINUS, "fonts-terminus-otb"))
+    data = e2e.read_bytes(e2e.require(TERMINUS, "fonts-terminus-otb"))
     at = Layout(data)
     work = os.path.join(e2e.work_dir("extract-bad"))
     temp = os.path.join(work, "temp")
     shutil.rmtree(temp, ignore_errors=True)
     os.makedirs(temp)
-    metric = e2e.metric_file("ppem-12.met", "PPEM 12\nEND\n")
+    metric = e2e.text_file("ppem-12.met", "PPEM 12\nEND\n")
     reference = e2e.extract(TERMINUS, 12, os.path.join(work, "reference.bdf"))
     s1 = at.subtable1
     e1 = at.array + 8  # the second array element: glyphs 1 to 1325

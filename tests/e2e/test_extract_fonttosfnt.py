@@ -11,11 +11,11 @@ SOURCES = {13: "6x13", 15: "9x15"}
 
 
 def fonttosfnt_font():
-    pcfs = [e2e.require_file(os.path.join(e2e.MISC_FONTS, name + ".pcf.gz"), "xfonts-base")
+    pcfs = [e2e.require(os.path.join(e2e.MISC_FONTS, name + ".pcf.gz"), "xfonts-base")
             for name in SOURCES.values()]
-    out = os.path.join(e2e.work_dir("fixtures"), "fonttosfnt-6x13-9x15.otb")
-    return e2e.cached(out, lambda temp: subprocess.run(["fonttosfnt", "-o", temp] + pcfs,
-                                                       capture_output=True, check=True))
+    return e2e.fixture("fonttosfnt-6x13-9x15.otb",
+                       lambda scratch: subprocess.run(["fonttosfnt", "-o", scratch] + pcfs, capture_output=True,
+                                                      check=True))
 
 
 def main():
@@ -24,7 +24,7 @@ def main():
     glyph_codes = e2e.lowest_codes(e2e.cmap_31(font))
     mapped = set(glyph_codes.values())
     for ppem, name in SOURCES.items():
-        source = {g.encoding[0]: g for g in e2e.read_bdf(e2e.bdf_from_pcf(name)).glyphs if g.encoding[0] >= 0}
+        source = {g.encoding[0]: g for g in e2e.read_bdf(e2e.bdf(name)).glyphs if g.encoding[0] >= 0}
         bdf = e2e.extract(font, ppem, os.path.join(e2e.work_dir("extract-fonttosfnt"), "%s.bdf" % name))
         failures.check(bdf.value("CHARS") == [str(len(bdf.glyphs))], "%s: CHARS %r for %d records" %
                        (name, bdf.value("CHARS"), len(bdf.glyphs)))

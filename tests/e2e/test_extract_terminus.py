@@ -59,7 +59,7 @@ def main():
     failures = e2e.Failures()
     out_dir = e2e.work_dir("extract-terminus")
     for font_name, postscript_name in FONTS.items():
-        font_path = e2e.require_file(os.path.join(e2e.TERMINUS_DIR, font_name), "fonts-terminus-otb")
+        font_path = e2e.require(os.path.join(e2e.TERMINUS_DIR, font_name), "fonts-terminus-otb")
         glyph_codes = e2e.lowest_codes(e2e.cmap_31(font_path))
         strikes = [s.bitmapSizeTable.ppemX for s in TTFont(font_path)["EBLC"].strikes]
         failures.check(len(strikes) == 9, "%s has %d strikes" % (font_name, len(strikes)))

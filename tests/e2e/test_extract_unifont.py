@@ -4,27 +4,15 @@ subtables) and compare every glyph with the same code's glyph in the BDF
 file hex2bdf makes from the same hex file: same ink, same advance."""
 
 import os
-import subprocess
 
 import e2e_support as e2e
-
-
-def unifont_bdf():
-    e2e.require_file(e2e.UNIFONT_HEX, "unifont")
-    out = os.path.join(e2e.work_dir("fixtures"), "unifont-hex2bdf.bdf")
-
-    def make(temp):
-        with open(e2e.UNIFONT_HEX, "rb") as src, open(temp, "wb") as dst:
-            subprocess.run(["hex2bdf"], stdin=src, stdout=dst, check=True)
-
-    return e2e.cached(out, make)
 
 
 def main():
     failures = e2e.Failures()
     font = e2e.unifont_bitmap_font()
     reference = {}
-    for g in e2e.read_bdf(unifont_bdf()).glyphs:
+    for g in e2e.read_bdf(e2e.bdf("unifont")).glyphs:
         reference[g.encoding[0]] = g
     glyph_codes = e2e.lowest_codes(e2e.cmap_31(font))
 

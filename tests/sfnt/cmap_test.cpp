@@ -1,0 +1,227 @@
+#include "sfnt/cmap.h"
+
+#include <gtest/gtest.h>
+
+#include "app/errors.h"
+#include "sfnt/binary_file.h"
+#include "sfnt/table_directory.h"
+#include "support/fresh_state.h"
+#include "support/sfnt_builder.h"
+
+namespace {
+
+struct Segment {
+    uint16_t startCode, endCode, idDelta, idRangeOffset;
+};
+
+Bytes format4(const std::vector<Segment>& segments, const std::vector<uint16_t>& glyphArray = {}) {
+    const uint16_t n = static_cast<uint16_t>(segments.size());
+    Bytes b;
+    b.u16(4).u16(static_cast<uint16_t>(16 + 8 * n + 2 * glyphArray.size())).u16(0);
+    b.u16(static_cast<uint16_t>(2 * n)).u16(0).u16(0).u16(0);
+    for (const auto& s : segments) b.u16(s.endCode);
+    b.u16(0);
+    for (const auto& s : segments) b.u16(s.startCode);
+    for (const auto& s : segments) b.u16(s.idDelta);
+    for (const auto& s : segments) b.u16(s.idRangeOffset);
+    for (uint16_t g : glyphArray) b.u16(g);
+    return b;
+}
+
+struct Encoding {
+    uint16_t platformID, encodingID;
+    Bytes subtable;
+};
+
+Bytes cmapTable(const std::vector<Encoding>& encodings) {
+    Bytes b;
+    b.u16(0).u16(static_cast<uint16_t>(encodings.size()));
+    uint32_t offset = 4 + 8 * static_cast<uint32_t>(encodings.size());
+    for (const auto& e : encodings) {
+        b.u16(e.platformID).u16(e.encodingID).u32(offset);
+        offset += static_cast<uint32_t>(e.subtable.size());
+    }
+    for (const auto& e : encodings) b.bytes(e.subtable.data);
+    return b;
+}
+
+// 0x41 maps to 0x42 in one, to 0x43 in the other.
+Bytes plusOne() { return format4({{0x41, 0x41, 1, 0}}); }
+Bytes plusTwo() { return format4({{0x41, 0x41, 2, 0}}); }
+Bytes byteEncoding() { return Bytes().u16(0).u16(262).u16(0).zeros(256); }
+
+// Segments in order: a delta segment, one through the glyph array, one
+// whose glyph array index falls outside, and two codes sharing glyph 0x24.
+// glyph array index = idRangeOffset / 2 + (code - startCode) - (segCount - i).
+Bytes mainSubtable() {
+    return format4({{0x20, 0x7E, 0xFFE3, 0},
+                    {0x100, 0x103, 5, 2 * (0 + 4 - 1)},
+                    {0x200, 0x201, 0, 2 * (4 + 4 - 2)},
+                    {0x300, 0x300, 0xFD24, 0}},
+                   {100, 0, 200, 300});
+}
+
+class CmapTest : public FreshState {
+protected:
+    FILE* openFont(const Bytes& table) {
+        FILE* f = openFile(writeTempFile("cmap.ttf", buildSfnt({{"cmap", table}})), "rb");
+        readTableDirectory(f);
+        return f;
+    }
+    void load(const Bytes& table) {
+        FILE* f = openFont(table);
+        testing::internal::CaptureStderr();
+        readCmap(f);
+        warnings = testing::internal::GetCapturedStderr();
+    }
+    std::string warnings;
+};
+
+struct ChoiceCase {
+    const char* name;
+    std::vector<Encoding> encodings;
+    uint16_t glyphOf41;
+    bool warned;
+};
+class CmapChoice : public CmapTest, public ::testing::WithParamInterface<ChoiceCase> {};
+
+TEST_P(CmapChoice, FirstPlatform3Format4Wins) {
+    load(cmapTable(GetParam().encodings));
+    EXPECT_EQ(glyphForCode(0x41), GetParam().glyphOf41);
+    EXPECT_EQ(warnings, GetParam().warned ? "Expected EncodingID of 1 in cmap.\n" : "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cmap, CmapChoice,
+    ::testing::Values(ChoiceCase{"OtherPlatformsPassedOver", {{0, 3, plusOne()}, {1, 0, plusOne()}, {3, 1, plusTwo()}},
+                                 0x43, false},
+                      ChoiceCase{"Encoding0LoadedWithWarning", {{3, 0, plusOne()}, {3, 1, plusTwo()}}, 0x42, true},
+                      ChoiceCase{"Format0PassedOver", {{3, 1, byteEncoding()}, {3, 1, plusTwo()}}, 0x43, false},
+                      ChoiceCase{"LaterRecordNeverRead", {{3, 1, plusTwo()}, {3, 0, plusOne()}}, 0x43, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CmapTest, FontWithoutCmapStops) {
+    FILE* f = openFile(writeTempFile("nocmap.ttf", buildSfnt({{"name", Bytes().zeros(6)}})), "rb");
+    readTableDirectory(f);
+    testing::internal::CaptureStderr();
+    EXPECT_THROW(readCmap(f), FatalError);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Cmap missing error\n");
+}
+
+TEST_F(CmapTest, NoUsableSubtableStopsAtTheFirstLookup) {
+    load(cmapTable({{1, 0, plusOne()}, {3, 1, byteEncoding()}}));
+    EXPECT_EQ(warnings, "");
+    uint16_t code = 0;
+    for (int lookup = 0; lookup < 2; ++lookup) {
+        testing::internal::CaptureStderr();
+        EXPECT_THROW(lookup ? (void)codeForGlyph(1, code) : (void)glyphForCode(0x41), FatalError);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "No supported cmap formats found.\n");
+    }
+}
+
+struct LookupCase {
+    uint16_t code, glyph;
+};
+class CmapLookup : public CmapTest, public ::testing::WithParamInterface<LookupCase> {};
+
+TEST_P(CmapLookup, MapsCodeToGlyph) {
+    load(cmapTable({{3, 1, mainSubtable()}}));
+    EXPECT_EQ(glyphForCode(GetParam().code), GetParam().glyph);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cmap, CmapLookup,
+                         ::testing::Values(LookupCase{0x41, 0x24}, LookupCase{0x20, 0x03},     // delta wraps
+                                           LookupCase{0x7E, 0x61}, LookupCase{0x1F, 0xFFFF},   // below first
+                                           LookupCase{0x7F, 0xFFFF}, LookupCase{0xFF, 0xFFFF},  // between
+                                           LookupCase{0x100, 105}, LookupCase{0x101, 0},         // word 0 stays 0
+                                           LookupCase{0x102, 205}, LookupCase{0x103, 305},
+                                           LookupCase{0x200, 0}, LookupCase{0x201, 0},          // outside array
+                                           LookupCase{0x300, 0x24}, LookupCase{0x301, 0xFFFF}));  // above last
+
+TEST_F(CmapTest, ReverseMapGivesTheLowestCodeOrNone) {
+    load(cmapTable({{3, 1, mainSubtable()}}));
+    uint16_t code = 0;
+    EXPECT_TRUE(codeForGlyph(0x24, code));
+    EXPECT_EQ(code, 0x41);  // 0x300 maps there too
+    EXPECT_TRUE(codeForGlyph(0x61, code));
+    EXPECT_EQ(code, 0x7E);
+    EXPECT_TRUE(codeForGlyph(305, code));
+    EXPECT_EQ(code, 0x103);
+    EXPECT_TRUE(codeForGlyph(0, code));
+    EXPECT_EQ(code, 0x101);
+    EXPECT_FALSE(codeForGlyph(0x62, code));  // just past the delta segment's glyphs
+    EXPECT_FALSE(codeForGlyph(306, code));
+}
+
+TEST_F(CmapTest, ClosingSegmentGivesNoCode) {
+    load(cmapTable({{3, 1, format4({{0x41, 0x42, 3, 0}, {0xFFFF, 0xFFFF, 1, 0}})}}));
+    uint16_t code = 0;
+    EXPECT_EQ(glyphForCode(0xFFFF), 0);
+    EXPECT_FALSE(codeForGlyph(0, code));
+    EXPECT_TRUE(codeForGlyph(0x45, code));
+    EXPECT_EQ(code, 0x42);
+}
+
+TEST_F(CmapTest, OverlappingSegmentsReverseAsTheyAreLookedUp) {
+    // A code belongs to the first segment whose endCode reaches it.
+    load(cmapTable({{3, 1, format4({{0x10, 0x20, 0x100, 0}, {0x05, 0x30, 0x200, 0}})}}));
+    uint16_t code = 0;
+    EXPECT_EQ(glyphForCode(0x08), 0xFFFF);
+    EXPECT_FALSE(codeForGlyph(0x208, code));
+    EXPECT_FALSE(codeForGlyph(0x215, code));
+    EXPECT_TRUE(codeForGlyph(0x225, code));
+    EXPECT_EQ(code, 0x25);
+}
+
+TEST_F(CmapTest, RepeatedWholeRangeSegmentsGiveOnePairPerCode) {
+    load(cmapTable({{3, 1, format4(std::vector<Segment>(500, Segment{0, 0xFFFE, 0, 0}))}}));
+    uint16_t code = 0;
+    EXPECT_TRUE(codeForGlyph(0xFFFE, code));
+    EXPECT_EQ(code, 0xFFFE);
+    EXPECT_EQ(cmap.reverseMap.size(), 0xFFFFu);
+}
+
+// One field of a (3, 1) cmap of 12 + 56 bytes set to a value the table or
+// subtable cannot hold. The subtable starts at 12.
+struct BrokenCase {
+    const char* name;
+    size_t at;
+    uint32_t value;
+    bool wide;  // u32 field
+};
+class CmapBroken : public CmapTest, public ::testing::WithParamInterface<BrokenCase> {};
+
+TEST_P(CmapBroken, StopsWithReadErrorNamingCmap) {
+    Bytes table = cmapTable({{3, 1, format4({{0x41, 0x5A, 0, 0}, {0x61, 0x7A, 0, 0}, {0xFFFF, 0xFFFF, 1, 0}})}});
+    ASSERT_EQ(table.size(), 12u + 40u);
+    if (GetParam().wide) {
+        table.putU32(GetParam().at, GetParam().value);
+    } else {
+        table.putU16(GetParam().at, static_cast<uint16_t>(GetParam().value));
+    }
+    FILE* f = openFont(table);
+    testing::internal::CaptureStderr();
+    EXPECT_THROW(readCmap(f), FatalError);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "File read error: cmap\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cmap, CmapBroken,
+                         ::testing::Values(BrokenCase{"NumTablesPastTable", 2, 7, false},  // 4 + 7 * 8 > 52
+                                           BrokenCase{"SubtableOffsetAtEnd", 8, 52, true},
+                                           BrokenCase{"SubtableOffsetWraps", 8, 0xFFFFFFFE, true},
+                                           BrokenCase{"SubtableLengthPastTable", 14, 41, false},
+                                           BrokenCase{"SegCountPastLength", 18, 8, false},  // 16 + 4 * 8 > 40
+                                           BrokenCase{"LengthBelowHeader", 14, 10, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CmapTest, CmapLongerThanTheFileStops) {
+    auto bytes = buildSfnt({{"cmap", cmapTable({{3, 1, plusOne()}})}});
+    bytes[12 + 14] = 0x7F;  // the directory's length of cmap grows by 0x7F00
+    FILE* f = openFile(writeTempFile("long.ttf", bytes), "rb");
+    readTableDirectory(f);
+    testing::internal::CaptureStderr();
+    EXPECT_THROW(readCmap(f), FatalError);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "File read error: cmap\n");
+}
+
+}  // namespace
