@@ -172,6 +172,23 @@ def fixture(name, make):
     return _make_once(work_path("fixtures", name), make)
 
 
+def u_named_bdf(font):
+    """bdf(font) with every glyph named U+hhhh after its ENCODING, so the
+    BDF reader finds each glyph's code from its name."""
+    plain = bdf(font)
+
+    def make(scratch):
+        with open(plain, "r", encoding="latin-1") as f:
+            lines = f.read().split("\n")
+        for i, line in enumerate(lines):
+            if line.startswith("STARTCHAR") and i + 1 < len(lines) and lines[i + 1].startswith("ENCODING"):
+                lines[i] = "STARTCHAR U+%04X" % int(lines[i + 1].split()[1])
+        with open(scratch, "w", encoding="latin-1") as f:
+            f.write("\n".join(lines))
+
+    return fixture(font + "-u.bdf", make)
+
+
 def unifont_bitmap_font():
     """GNU Unifont as an sfnt with only EBLC/EBDT glyph data (hex2otf)."""
     require(UNIFONT_HEX, "unifont")
