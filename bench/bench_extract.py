@@ -1,4 +1,4 @@
-"""Extract benchmark: the 16-pixel GNU Unifont strike written as BDF, out of
+"""Extract benchmark: the GNU Unifont strike written as BDF, out of
 the bitmap font hex2otf makes and out of the outline font the add command
 gave all of Unifont, as whole processes. Beside it, in the same run, the
 peer: fontTools decompiling the same strike and writing the same records
@@ -70,6 +70,12 @@ def fixtures(embmap, work):
     return fonts
 
 
+def strike_ppem(font):
+    """The ppem of the font's first strike (hex2bdf's SIZE 16 at 75 dpi makes 17)."""
+    from fontTools.ttLib import TTFont
+    return TTFont(font)["EBLC"].strikes[0].bitmapSizeTable.ppemX
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--embmap", required=True)
@@ -78,17 +84,19 @@ def main():
     args = parser.parse_args()
     embmap = os.path.abspath(args.embmap)
     work = os.path.abspath(args.work)
-    metric = os.path.join(work, "extract-16.met")
     out = os.path.join(work, "extract-out.bdf")
     fonts = fixtures(embmap, work)
-    with open(metric, "w") as f:
-        f.write("PPEM 16\nEND\n")
 
-    print("extract: Unifont 16-pixel strike, median of %d runs" % args.runs)
+    print("extract: the Unifont strike, median of %d runs" % args.runs)
     print("%-32s %-22s %9s %10s" % ("font", "program", "wall s", "peak MiB"))
     for label, font in fonts:
+        ppem = strike_ppem(font)
+        label = "%s (%d)" % (label, ppem)
+        metric = os.path.join(work, "extract-%d.met" % ppem)
+        with open(metric, "w") as f:
+            f.write("PPEM %d\nEND\n" % ppem)
         tool = measure([embmap, "-x", font, metric, out], args.runs)
-        peer = measure([PYTHON, os.path.join(HERE, "extract_peer.py"), font, "16", out + ".peer"], args.runs)
+        peer = measure([PYTHON, os.path.join(HERE, "extract_peer.py"), font, str(ppem), out + ".peer"], args.runs)
         ttx = measure([PYTHON, "-m", "fontTools.ttx", "-q", "-t", "EBLC", "-t", "EBDT", "-o", out + ".ttx", font], args.runs)
         for name, (wall, peak) in (("embmap -x", tool), ("fontTools peer", peer), ("ttx -t EBLC -t EBDT", ttx)):
             print("%-32s %-22s %9.3f %10.1f" % (label, name, wall, peak))

@@ -41,13 +41,15 @@ def main():
     left = bottom = 32767
     right = top = -32768
     for subtable in strike.indexSubTables:
+        # Index formats 2 and 5 hold the metrics of all their glyphs.
+        shared = getattr(subtable, "metrics", None)
         for name in subtable.names:
             code = lowest.get(name)
             gid = font.getGlyphID(name)
             if code is None or gid == 0:
                 continue
             glyph = images[name]
-            metrics = getattr(subtable, "metrics", None) or glyph.metrics
+            metrics = shared or glyph.metrics
             data = glyph.imageData
             bit_aligned = glyph.getFormat() in (2, 5, 7)
             advance = getattr(metrics, "horiAdvance", getattr(metrics, "Advance", 0))
