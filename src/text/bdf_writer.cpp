@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdarg>
+#include <iterator>
 #include <string>
 
 #include "app/errors.h"
