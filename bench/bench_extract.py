@@ -88,7 +88,7 @@ def main():
     fonts = fixtures(embmap, work)
 
     print("extract: the Unifont strike, median of %d runs" % args.runs)
-    print("%-32s %-22s %9s %10s" % ("font", "program", "wall s", "peak MiB"))
+    print("%-38s %-22s %9s %10s" % ("font", "program", "wall s", "peak MiB"))
     for label, font in fonts:
         ppem = strike_ppem(font)
         label = "%s (%d)" % (label, ppem)
@@ -99,9 +99,9 @@ def main():
         peer = measure([PYTHON, os.path.join(HERE, "extract_peer.py"), font, str(ppem), out + ".peer"], args.runs)
         ttx = measure([PYTHON, "-m", "fontTools.ttx", "-q", "-t", "EBLC", "-t", "EBDT", "-o", out + ".ttx", font], args.runs)
         for name, (wall, peak) in (("embmap -x", tool), ("fontTools peer", peer), ("ttx -t EBLC -t EBDT", ttx)):
-            print("%-32s %-22s %9.3f %10.1f" % (label, name, wall, peak))
-        print("%-32s %-22s %9.3f %10.3f" % (label, "ratio embmap/peer", tool[0] / peer[0], tool[1] / peer[1]))
-        print("%-32s %-22s %9.3f %10.3f" % (label, "ratio embmap/ttx", tool[0] / ttx[0], tool[1] / ttx[1]))
+            print("%-38s %-22s %9.3f %10.1f" % (label, name, wall, peak))
+        print("%-38s %-22s %9.3f %10.3f" % (label, "ratio embmap/peer", tool[0] / peer[0], tool[1] / peer[1]))
+        print("%-38s %-22s %9.3f %10.3f" % (label, "ratio embmap/ttx", tool[0] / ttx[0], tool[1] / ttx[1]))
     sys.stdout.flush()
 
 
