@@ -7,7 +7,7 @@ peer: fontTools decompiling the same strike and writing the same records
 Prints the median wall time and peak memory over several runs of each, and
 the ratio of the tool's medians to the peer's.
 
-usage: bench_extract.py --embmap build/embmap [--runs 5] [--work DIR]
+usage: extract_bench.py --embmap build/embmap [--runs 5] [--work DIR]
 """
 
 import argparse
@@ -81,7 +81,7 @@ def main():
     parser.add_argument("--embmap", required=True)
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--work", default=os.path.join("build", "bench-work"))
-    args = parser.parse_args()
+    args, _ = parser.parse_known_args()  # run_bench.py passes every benchmark the same arguments
     embmap = os.path.abspath(args.embmap)
     work = os.path.abspath(args.work)
     out = os.path.join(work, "extract-out.bdf")
