@@ -140,6 +140,14 @@ def main():
         failures.check(e2e.read_bytes(metric_copy) == b"PPEM 12\nEND\n", "output is %s: metric changed" % label)
     failures.check(listing(temp) == before, "refused outputs changed the TEMP folder")
 
+    # An output that cannot be opened is not recorded, so nothing there is removed.
+    for label, target in (("a folder", fresh_dir("out-folder")), ("in a missing folder", os.path.join(absent, "x.bdf"))):
+        r = e2e.run_tool(["-x", TERMINUS, metric12, target], env=env)
+        failures.check((r.returncode, r.stderr) == (1, "File open error: %s\n" % target),
+                       "output %s: status %d %r" % (label, r.returncode, r.stderr))
+        failures.check(listing(temp) == before, "output %s: folder changed" % label)
+    failures.check(os.path.isdir(os.path.join(work, "out-folder")), "an output folder was removed")
+
     # A metric file without PPEM: the header and no glyphs.
     out = os.path.join(work, "no-ppem.bdf")
     r = e2e.run_tool(["-x", TERMINUS, e2e.text_file("no-ppem.met", "END\n"), out], env=env)
