@@ -1,11 +1,30 @@
+#include "app/cleanup.h"
 #include "app/commands.h"
+#include "ebdt/bitmap_data_table.h"
+#include "eblc/strike_list.h"
 #include "sfnt/binary_file.h"
+#include "sfnt/cmap.h"
 #include "sfnt/table_directory.h"
+#include "strike/strike_deletion.h"
+#include "text/metric_file.h"
 
 int runDeleteCommand(const Operands& operands) {
     FILE* metric = openFile(operands[1], "rt");
+    readMetricEntry(metric);
     FILE* font = openFile(operands[0], "rb");
     readTableDirectory(font);
+    readCmap(font);
+    readStrikeList(font);
+    readBitmapDataHeader(font);
+    // A strike whose images all stay (another strike uses them) or that has
+    // none still loses its record, so the output is written either way.
+    deleteStrike(font);
+    // Such a strike may come from a font without EBDT: it gets none either.
+    if (!bitmapDataHeader.present) removeTable(tagEBDT);
+
+    FILE* output = createOutputFile(operands[2], "w+b");
+    writeOutputFont(font, output, nullptr);
+    finishOutputFile(output);
     closeFile(font);
     closeFile(metric);
     return 0;

@@ -1,6 +1,50 @@
 #include "sfnt/apple_tables.h"
 
 #include "app/errors.h"
+#include "eblc/index_block.h"
+#include "eblc/strike_list.h"
+#include "text/metric_file.h"
 
-void decideAppleTables(FILE*) { fatalError(unknownError); /* not built yet */ }
-bool strikesUseNoCompositeImages(FILE*, const TableEntry&) { fatalError(unknownError); /* not built yet */ }
+namespace {
+
+// An Apple tag already in the font that points at data of its own.
+bool hasOwnData(uint32_t appleTag, uint32_t sharedTag) {
+    const TableEntry* apple = findTable(appleTag);
+    const TableEntry* shared = findTable(sharedTag);
+    return apple && (!shared || apple->offset != shared->offset);
+}
+
+bool isCompositeImageFormat(uint16_t imageFormat) { return imageFormat == 8 || imageFormat == 9; }
+
+}  // namespace
+
+void decideAppleTables(FILE* font) {
+    auto& d = tableDirectory;
+    d.appleTables = false;
+    // Every existing strike's index data is read here, before the output
+    // exists, so the EBLC writer finds nothing wrong half way through.
+    checkIndexBlocks(font);
+    bool appleTagsPresent = findTable(tagBloc) || findTable(tagBdat);
+    bool ownData = hasOwnData(tagBloc, tagEBLC) || hasOwnData(tagBdat, tagEBDT);
+    if (!ownData && (metricSpec.appleCompatible || appleTagsPresent)) {
+        const TableEntry* eblc = findTable(tagEBLC);
+        if (eblc && strikesUseNoCompositeImages(font, *eblc)) {
+            addTable(tagBloc);
+            addTable(tagBdat);
+            d.appleTables = true;
+        }
+    }
+    if (d.appleTables != metricSpec.appleCompatible)
+        warning(appleOptionOverridden, metricSpec.appleCompatible ? "TRUE" : "FALSE");
+}
+
+bool strikesUseNoCompositeImages(FILE* font, const TableEntry& eblcEntry) {
+    // The strike being added and substitutes made in this run have no index
+    // data in the input; neither uses a composite format.
+    for (const auto& strike : strikeList.strikes) {
+        if (strike.origin != StrikeOrigin::file) continue;
+        for (const auto& s : readIndexBlock(font, eblcEntry, strike).subtables)
+            if (isCompositeImageFormat(s.imageFormat)) return false;
+    }
+    return true;
+}

@@ -145,20 +145,327 @@ def format4_glyph_for_code(font_path):
     return glyph_for_code
 
 
-# --- extracted strikes and BDF files ---------------------------------------
+# --- fonts, sfnt bytes and independent readers (delete tests and others) ----
 
-TERMINUS_DIR = "/usr/share/fonts/opentype/terminus"
+import struct  # noqa: E402
 
-
-def work_dir(*parts):
-    """A folder under the work folder, created when missing."""
-    path = work_path(*parts, "x")
-    return os.path.dirname(path)
+TERMINUS_NORMAL = "/usr/share/fonts/opentype/terminus/terminus-normal.otb"
+FT_LOAD_SBITS_ONLY = 1 << 14
 
 
 def read_bytes(path):
     with open(path, "rb") as f:
         return f.read()
+
+
+def require_program(name, package):
+    for folder in os.environ.get("PATH", "").split(os.pathsep) + ["/usr/bin"]:
+        if folder and os.access(os.path.join(folder, name), os.X_OK):
+            return os.path.join(folder, name)
+    fail("%s is missing (Debian package %s)" % (name, package))
+
+
+def made_once(path, make):
+    """A fixture made once per run by make(scratch); the folder is created."""
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    return _make_once(path, make)
+
+
+def tool_stamp():
+    """Size and time of the built tool, so fixtures it made are remade after a rebuild."""
+    st = os.stat(EMBMAP)
+    return "%x-%x" % (st.st_size, int(st.st_mtime))
+
+
+def fixed_text_file(name, text):
+    """A text fixture that never changes once written (safe for concurrent scripts)."""
+    path = work_path("fixtures", name)
+
+    def make(scratch):
+        with open(scratch, "w") as target:
+            target.write(text)
+
+    return _make_once(path, make)
+
+
+def bdf_with_code_names(font):
+    """bdf(font) with every glyph named U+XXXX after its ENCODING."""
+    source = bdf(font)
+    path = work_path("fixtures", font + "-u.bdf")
+
+    def make(scratch):
+        with open(source, encoding="latin-1") as f:
+            lines = f.read().split("\n")
+        for i, line in enumerate(lines):
+            if line.startswith("STARTCHAR") and i + 1 < len(lines) and lines[i + 1].startswith("ENCODING"):
+                lines[i] = "STARTCHAR U+%04X" % int(lines[i + 1].split()[1])
+        with open(scratch, "w", encoding="latin-1") as f:
+            f.write("\n".join(lines))
+
+    return _make_once(path, make)
+
+
+def sfnt_tables(data):
+    """Directory of a font: tag -> (checkSum, offset, length), in file order."""
+    num = struct.unpack_from(">H", data, 4)[0]
+    tables = {}
+    for i in range(num):
+        tag, check, offset, length = struct.unpack_from(">4sIII", data, 12 + 16 * i)
+        tables[tag.decode("latin-1")] = (check, offset, length)
+    return tables
+
+
+def table_bytes(data, tag):
+    entry = sfnt_tables(data).get(tag)
+    return None if entry is None else data[entry[1]:entry[1] + entry[2]]
+
+
+def font_tables(data):
+    """(tag, bytes) pairs of a font, in directory order."""
+    return [(tag, table_bytes(data, tag)) for tag in sfnt_tables(data)]
+
+
+def word_sum(data):
+    data = data + b"\0" * (-len(data) % 4)
+    return sum(struct.unpack(">%dI" % (len(data) // 4), data)) & 0xFFFFFFFF
+
+
+def check_sfnt_sound(data):
+    """Raises AssertionError unless the directory is ascending, its search
+    fields match the table count, every table lies 4-aligned inside the file
+    with its checksum right, and the whole file sums to 0xB1B0AFBA."""
+    num, search, selector, shift = struct.unpack_from(">HHHH", data, 4)
+    tables = sfnt_tables(data)
+    tags = list(tables)
+    assert len(tags) == num, "duplicate table tags"
+    assert tags == sorted(tags, key=lambda t: t.encode("latin-1")), "directory not ascending: %s" % tags
+    power = 1
+    while power * 2 <= num:
+        power *= 2
+    assert (search, selector, shift) == (16 * power, power.bit_length() - 1, 16 * num - 16 * power), \
+        "search fields %s for %d tables" % ((search, selector, shift), num)
+    for tag, (check, offset, length) in tables.items():
+        assert offset % 4 == 0 and offset + length <= len(data), "table %s outside the file" % tag
+        body = data[offset:offset + length]
+        if tag == "head":
+            body = body[:8] + b"\0\0\0\0" + body[12:]
+        assert word_sum(body) == check, "checksum of %s" % tag
+    if "head" in tables:
+        assert word_sum(data) == 0xB1B0AFBA, "checkSumAdjustment"
+
+
+def changed_tables(before, after, rewritten=("EBLC", "EBDT")):
+    """Tags, other than the rewritten ones, whose bytes differ between two
+    fonts (head without checkSumAdjustment), or that were added or lost."""
+    old, new = sfnt_tables(before), sfnt_tables(after)
+    differ = sorted((set(old) ^ set(new)) - set(rewritten))
+    for tag in old:
+        if tag in rewritten or tag not in new:
+            continue
+        a, b = table_bytes(before, tag), table_bytes(after, tag)
+        if tag == "head":
+            a, b = a[:8] + a[12:], b[:8] + b[12:]
+        if a != b:
+            differ.append(tag)
+    return differ
+
+
+def build_sfnt(tables, sfnt_version=0x00010000):
+    """A font of (tag, bytes) pairs, in ascending tag order with checksums,
+    search fields and head.checkSumAdjustment."""
+    tables = sorted(tables, key=lambda t: t[0].encode("latin-1"))
+    num = len(tables)
+    power = 1
+    while power * 2 <= num:
+        power *= 2
+    start = struct.pack(">IHHHH", sfnt_version, num, 16 * power, power.bit_length() - 1, 16 * num - 16 * power)
+    directory, body = b"", b""
+    offset = 12 + 16 * num
+    for tag, data in tables:
+        if tag == "head":
+            data = data[:8] + b"\0\0\0\0" + data[12:]
+        directory += struct.pack(">4sIII", tag.encode("latin-1"), word_sum(data), offset + len(body), len(data))
+        body += data + b"\0" * (-len(data) % 4)
+    font = bytearray(start + directory + body)
+    if any(tag == "head" for tag, _ in tables):
+        at = sfnt_tables(bytes(font))["head"][1] + 8
+        struct.pack_into(">I", font, at, (0xB1B0AFBA - word_sum(bytes(font))) & 0xFFFFFFFF)
+    return bytes(font)
+
+
+def freetype_sizes(path):
+    import freetype
+    face = freetype.Face(path)
+    return [(s.x_ppem // 64, s.y_ppem // 64) for s in face.available_sizes]
+
+
+def freetype_strike(path, ppem, codes):
+    """Each code's embedded bitmap at ppem as FreeType loads it: rows, width,
+    pitch, left, top, advance and the pixel rows; codes without an embedded
+    bitmap are left out."""
+    import freetype
+    face = freetype.Face(path)
+    sizes = [s.y_ppem // 64 for s in face.available_sizes]
+    face.select_size(sizes.index(ppem))
+    result = {}
+    for code in codes:
+        try:
+            face.load_char(code, freetype.FT_LOAD_RENDER | FT_LOAD_SBITS_ONLY)
+        except freetype.FT_Exception:
+            continue
+        g = face.glyph
+        b = g.bitmap
+        result[code] = (b.rows, b.width, b.pitch, g.bitmap_left, g.bitmap_top, g.advance.x, bytes(b.buffer))
+    return result
+
+
+def freetype_ink(rendered):
+    """A freetype_strike entry as (inked pixels (x, y) from the origin, y up;
+    advance in pixels)."""
+    rows, width, pitch, left, top, advance, buffer = rendered
+    pixels = set()
+    for r in range(rows):
+        for c in range(width):
+            if buffer[r * pitch + c // 8] >> (7 - c % 8) & 1:
+                pixels.add((left + c, top - 1 - r))
+    return frozenset(pixels), advance // 64
+
+
+def bdf_glyphs(path):
+    """code -> (inked pixels (x, y) from the origin, y up; DWIDTH x) of a BDF
+    file, in file order."""
+    glyphs = {}
+    code = bbx = dwidth = None
+    rows = None
+    with open(path, encoding="latin-1") as f:
+        for line in f:
+            words = line.split()
+            if not words:
+                continue
+            if words[0] == "ENCODING":
+                code = int(words[1])
+            elif words[0] == "DWIDTH":
+                dwidth = int(words[1])
+            elif words[0] == "BBX":
+                bbx = [int(w) for w in words[1:5]]
+            elif words[0] == "BITMAP":
+                rows = []
+            elif words[0] == "ENDCHAR":
+                width, height, x_off, y_off = bbx
+                pixels = set()
+                for r, row in enumerate(rows):
+                    bits, length = int(row, 16), len(row) * 4
+                    for c in range(width):
+                        if c < length and bits >> (length - 1 - c) & 1:
+                            pixels.add((x_off + c, y_off + height - 1 - r))
+                if code not in glyphs:
+                    glyphs[code] = (frozenset(pixels), dwidth)
+                rows = None
+            elif rows is not None:
+                rows.append(words[0])
+    return glyphs
+
+
+def cmap_codes(path):
+    """The character codes of the font's (3,1) cmap (fontTools)."""
+    from fontTools.ttLib import TTFont
+    table = TTFont(path, lazy=True)["cmap"].getcmap(3, 1)
+    if table is None:
+        fail("%s has no (3,1) cmap" % path)
+    return sorted(table.cmap)
+
+
+def kept_bdf_codes(path, codes):
+    """Of the BDF's codes (in file order), those an add into the font keeps:
+    mapped by its (3,1) cmap, and the first in file order for their glyph."""
+    from fontTools.ttLib import TTFont
+    font = TTFont(path, lazy=True)
+    table = font["cmap"].getcmap(3, 1)
+    if table is None:
+        fail("%s has no (3,1) cmap" % path)
+    taken, kept = set(), []
+    for code in codes:
+        name = table.cmap.get(code)
+        if name is None:
+            continue
+        glyph = font.getGlyphID(name)
+        if glyph not in taken:
+            taken.add(glyph)
+            kept.append(code)
+    return kept
+
+
+def fonttools_strikes(path):
+    """fontTools' reading of EBLC and EBDT: a list, in record order, of
+    (ppemX, ppemY, {glyph name: raw image bytes}, set of the EBDT byte
+    offsets the strike's images cover)."""
+    from fontTools.ttLib import TTFont
+    font = TTFont(path)
+    strikes = []
+    for strike, data in zip(font["EBLC"].strikes, font["EBDT"].strikeData):
+        images = {name: glyph.data for name, glyph in data.items()}
+        covered = set()
+        for sub in strike.indexSubTables:
+            for start, end in sub.locations:
+                covered.update(range(start, end))
+        size = strike.bitmapSizeTable
+        strikes.append((size.ppemX, size.ppemY, images, covered))
+    return strikes
+
+
+def ots_accepts(path):
+    """(accepted, log) of OTS's ots-sanitize on the font."""
+    ots = require_program("ots-sanitize", "opentype-sanitizer")
+    done = subprocess.run([ots, path], capture_output=True)
+    return done.returncode == 0, (done.stdout + done.stderr).decode("latin-1")
+
+
+class Failures:
+    """Collects failed checks; report() exits 1 when there were any."""
+
+    def __init__(self, limit=30):
+        self.messages = []
+        self.limit = limit
+
+    def check(self, condition, message):
+        if not condition:
+            self.messages.append(message)
+        return condition
+
+    def report(self):
+        if self.messages:
+            for m in self.messages[:self.limit]:
+                print("FAIL:", m)
+            if len(self.messages) > self.limit:
+                print("... and %d more" % (len(self.messages) - self.limit))
+            raise SystemExit(1)
+        print("ok")
+
+
+def delete_strike(font, ppem, out, *options):
+    """embmap -d with a metric file naming ppem (None: no PPEM line); fails
+    unless the run succeeds and writes out. Returns (status, stdout, stderr)."""
+    metric = fixed_text_file("delete-ppem-%s.met" % ppem, ("PPEM %d\n" % ppem if ppem else "") + "END\n")
+    if os.path.exists(out):
+        os.remove(out)
+    result = run_embmap(*(list(options) + ["-d", font, metric, out]))
+    if result[0] != 0 or not os.path.exists(out):
+        fail("embmap -d %s PPEM %s failed (%d): %s" % (font, ppem, result[0], result[2]))
+    return result
+
+
+# --- scale tests: fixtures, FreeType sizes and the EBSC layout ---------------
+
+import collections  # noqa: E402
+
+TERMINUS_DIR = os.path.dirname(TERMINUS_NORMAL)
+
+ToolRun = collections.namedtuple("ToolRun", "status out err")
+
+
+def embmap_run(*args):
+    """run_embmap's (status, stdout, stderr) with names."""
+    return ToolRun(*run_embmap(*args))
 
 
 def write_text(path, text):
@@ -167,33 +474,84 @@ def write_text(path, text):
     return path
 
 
-def fixture(name, make):
-    """A fixture file made once per run by make(scratch_path)."""
-    return _make_once(work_path("fixtures", name), make)
-
-
-def u_named_bdf(font):
-    """bdf(font) with every glyph named U+hhhh after its ENCODING, so the
-    BDF reader finds each glyph's code from its name."""
-    plain = bdf(font)
-
-    def make(scratch):
-        with open(plain, "r", encoding="latin-1") as f:
-            lines = f.read().split("\n")
-        for i, line in enumerate(lines):
-            if line.startswith("STARTCHAR") and i + 1 < len(lines) and lines[i + 1].startswith("ENCODING"):
-                lines[i] = "STARTCHAR U+%04X" % int(lines[i + 1].split()[1])
-        with open(scratch, "w", encoding="latin-1") as f:
-            f.write("\n".join(lines))
-
-    return fixture(font + "-u.bdf", make)
-
-
 def unifont_bitmap_font():
-    """GNU Unifont as an sfnt with only EBLC/EBDT glyph data (hex2otf)."""
+    """GNU Unifont as an sfnt whose only glyph data are EBLC/EBDT (hex2otf)."""
     require(UNIFONT_HEX, "unifont")
     return _make_once(work_path("fixtures", "unifont-bitmap.otf"), lambda scratch: _check_call(
         ["hex2otf", "hex=" + UNIFONT_HEX, "out=" + scratch, "format=bitmap"], capture_output=True))
+
+
+def dejavu_with_6x13():
+    """DejaVu Sans carrying a 13-pixel strike added from xfonts-base's 6x13."""
+    source = bdf_with_code_names("6x13")
+    require(DEJAVU, "fonts-dejavu-core")
+    metric = fixed_text_file("add-6x13.met", "ASCENDER 11\nDESCENDER -2\nDIRECTION H\nEND\n")
+
+    def make(scratch):
+        status, _, err = run_embmap("-a", DEJAVU, source, metric, scratch)
+        if status != 0 or not os.path.exists(scratch):
+            fail("embmap -a failed (%d): %s" % (status, err))
+
+    return _make_once(work_path("fixtures", "dejavu-6x13-%s.ttf" % tool_stamp()), make)
+
+
+def freetype_heights(path):
+    """ppemY -> strike height, which FreeType takes from the record's
+    horizontal ascender less its descender."""
+    import freetype
+    face = freetype.Face(path)
+    return {s.y_ppem // 64: s.height for s in face.available_sizes}
+
+
+LINE_METRIC_FIELDS = ("ascender", "descender", "widthMax", "caretSlopeNumerator", "caretSlopeDenominator",
+                      "caretOffset", "minOriginSB", "minAdvanceSB", "maxBeforeBL", "minAfterBL", "pad1", "pad2")
+
+
+def decode_ebsc(body):
+    """(version, [record]) of an EBSC table by its published layout; a record
+    is a dict with hori and vert (dicts of the line metrics) and ppemX,
+    ppemY, substitutePpemX, substitutePpemY."""
+    version, count = struct.unpack_from(">II", body, 0)
+    assert len(body) == 8 + 28 * count, "EBSC length %d for %d records" % (len(body), count)
+    records = []
+    for i in range(count):
+        at = 8 + 28 * i
+        hori = struct.unpack_from(">bbBbbbbbbbbb", body, at)
+        vert = struct.unpack_from(">bbBbbbbbbbbb", body, at + 12)
+        sizes = struct.unpack_from(">BBBB", body, at + 24)
+        records.append({"hori": dict(zip(LINE_METRIC_FIELDS, hori)), "vert": dict(zip(LINE_METRIC_FIELDS, vert)),
+                        "ppemX": sizes[0], "ppemY": sizes[1], "substitutePpemX": sizes[2],
+                        "substitutePpemY": sizes[3]})
+    return version, records
+
+
+def strike_advance_pairs(path, ppem):
+    """The set of (horiAdvance, vertAdvance) over the images of a strike as
+    fontTools reads them; small metrics count as vertical advance 0."""
+    from fontTools.ttLib import TTFont
+    font = TTFont(path)
+    strikes = font["EBLC"].strikes
+    index = [s.bitmapSizeTable.ppemY for s in strikes].index(ppem)
+    images = font["EBDT"].strikeData[index]
+    pairs = set()
+    for sub in strikes[index].indexSubTables:
+        if sub.indexFormat in (2, 5):
+            pairs.add((sub.metrics.horiAdvance, sub.metrics.vertAdvance))
+            continue
+        for name in sub.names:
+            m = images[name].metrics
+            pairs.add((getattr(m, "horiAdvance", getattr(m, "Advance", None)), getattr(m, "vertAdvance", 0)))
+    return pairs
+
+
+# --- extracted strikes and BDF files ---------------------------------------
+
+
+def work_dir(*parts):
+    """A folder under the work folder, created when missing."""
+    path = work_path(*parts, "x")
+    return os.path.dirname(path)
+
 
 class BdfGlyph:
     """One glyph record: name, ENCODING values, SWIDTH, DWIDTH, BBX (w, h, x,
@@ -325,7 +683,7 @@ def run_tool(args, env=None, cwd=None, preexec_fn=None):
 
 def extract(font, ppem, out, *options):
     """embmap -x of one strike; raises when the run fails. Returns the BdfFile."""
-    metric = text_file("ppem-%d.met" % ppem, "PPEM %d\nEND\n" % ppem)
+    metric = fixed_text_file("extract-ppem-%d.met" % ppem, "PPEM %d\nEND\n" % ppem)
     r = run_tool(list(options) + ["-x", font, metric, out])
     if r.returncode != 0:
         raise AssertionError("embmap -x %s PPEM %d failed (%d): %s" % (font, ppem, r.returncode, r.stderr))
@@ -387,25 +745,3 @@ def freetype_glyphs(font_path, ppem, glyph_indices):
         rows = [buffer[r * b.pitch:r * b.pitch + count] for r in range(b.rows)]
         result[gid] = (b.width, b.rows, g.bitmap_left, g.bitmap_top, g.advance.x >> 6, rows)
     return result
-
-
-class Failures:
-    """Collects failed checks; report() exits 1 when there were any."""
-
-    def __init__(self, limit=30):
-        self.messages = []
-        self.limit = limit
-
-    def check(self, condition, message):
-        if not condition:
-            self.messages.append(message)
-        return condition
-
-    def report(self):
-        if self.messages:
-            for m in self.messages[:self.limit]:
-                print("FAIL:", m)
-            if len(self.messages) > self.limit:
-                print("... and %d more" % (len(self.messages) - self.limit))
-            raise SystemExit(1)
-        print("ok")

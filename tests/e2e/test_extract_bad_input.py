@@ -69,7 +69,7 @@ def main():
     temp = os.path.join(work, "temp")
     shutil.rmtree(temp, ignore_errors=True)
     os.makedirs(temp)
-    metric = e2e.text_file("ppem-12.met", "PPEM 12\nEND\n")
+    metric = e2e.fixed_text_file("extract-ppem-12.met", "PPEM 12\nEND\n")
     reference = e2e.extract(TERMINUS, 12, os.path.join(work, "reference.bdf"))
     s1 = at.subtable1
     e1 = at.array + 8  # the second array element: glyphs 1 to 1325

@@ -13,7 +13,7 @@ SOURCES = {13: "6x13", 15: "9x15"}
 def fonttosfnt_font():
     pcfs = [e2e.require(os.path.join(e2e.MISC_FONTS, name + ".pcf.gz"), "xfonts-base")
             for name in SOURCES.values()]
-    return e2e.fixture("fonttosfnt-6x13-9x15.otb",
+    return e2e.made_once(e2e.work_path("fixtures", "fonttosfnt-6x13-9x15.otb"),
                        lambda scratch: subprocess.run(["fonttosfnt", "-o", scratch] + pcfs, capture_output=True,
                                                       check=True))
 

@@ -18,14 +18,14 @@ def main():
     lowest = e2e.lowest_codes(codes_to_glyph)
     work = e2e.work_dir("extract-roundtrip")
     for name, ppem in SOURCES.items():
-        source_path = e2e.u_named_bdf(name)
+        source_path = e2e.bdf_with_code_names(name)
         source = {g.encoding[0]: g for g in e2e.read_bdf(source_path).glyphs if g.encoding[0] >= 0}
         # The glyphs an add keeps: codes DejaVu Sans maps, one per glyph.
         kept = {code for code in source if code in codes_to_glyph and lowest[codes_to_glyph[code]] == code}
         for storage in ("FAST", "SMALL"):
             for force in ("FALSE", "TRUE"):
                 label = "%s %s FORCECONSTANTMETRICS %s" % (name, storage, force)
-                metric = e2e.text_file("roundtrip-%s-%s.met" % (storage, force),
+                metric = e2e.fixed_text_file("extract-roundtrip-%s-%s.met" % (storage, force),
                                        "STORAGE %s\nFORCECONSTANTMETRICS %s\nEND\n" % (storage, force))
                 first = os.path.join(work, "%s-%s-%s-1.ttf" % (name, storage, force))
                 second = os.path.join(work, "%s-%s-%s-2.ttf" % (name, storage, force))

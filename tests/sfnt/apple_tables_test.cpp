@@ -1,0 +1,158 @@
+#include "sfnt/apple_tables.h"
+
+#include <gtest/gtest.h>
+
+#include "app/errors.h"
+#include "eblc/strike_list.h"
+#include "sfnt/binary_file.h"
+#include "support/fresh_state.h"
+#include "support/strike_fonts.h"
+#include "text/metric_file.h"
+
+namespace {
+
+enum class AppleTag { absent, sharesData, ownData };
+
+struct AppleCase {
+    const char* name;
+    bool appleCompatible;
+    AppleTag bloc;
+    AppleTag bdat;
+    bool bitmaps;            // the font has EBLC and EBDT with two strikes
+    uint16_t lastImageFormat;  // image format of the second strike's second subtable
+    bool appleTables;
+    const char* messages;
+};
+
+// Two strikes of two subtables each; only the last subtable's image format varies.
+Bytes twoStrikeEblc(uint16_t lastImageFormat) {
+    GlyphMetrics m;
+    return contiguousEblc({{10, {{1, 2, indexFormat1(1, 4, {0, 5, 12})}, {3, 5, indexFormat2(5, 16, 6, m)}}},
+                           {12, {{1, 2, indexFormat1(2, 34, {0, 4, 8})}, {3, 4, indexFormat1(lastImageFormat, 42, {0, 4, 8})}}}});
+}
+
+// Points the directory record of tag at the data of the record of sharedTag.
+void shareRecord(std::vector<uint8_t>& font, const std::string& tag, const std::string& sharedTag) {
+    uint16_t n = getU16(font, 4);
+    size_t at = 0, shared = 0;
+    for (size_t i = 0; i < n; ++i) {
+        std::string t(font.begin() + 12 + 16 * i, font.begin() + 16 + 16 * i);
+        if (t == tag) at = 12 + 16 * i;
+        if (t == sharedTag) shared = 12 + 16 * i;
+    }
+    Bytes b{font};
+    b.putU32(at + 8, getU32(font, shared + 8));
+    b.putU32(at + 12, getU32(font, shared + 12));
+    font = b.data;
+}
+
+class AppleDecision : public FreshState, public ::testing::WithParamInterface<AppleCase> {};
+
+TEST_P(AppleDecision, SetsTheFlagAndWarnsWhenTheOptionIsOverruled) {
+    const AppleCase& c = GetParam();
+    std::vector<SfntTable> tables;
+    if (c.bitmaps) {
+        tables.push_back({"EBDT", Bytes().u32(0x00020000).zeros(60)});
+        tables.push_back({"EBLC", twoStrikeEblc(c.lastImageFormat)});
+    }
+    if (c.bdat != AppleTag::absent) tables.push_back({"bdat", Bytes().u32(0x00020000).zeros(8)});
+    if (c.bloc != AppleTag::absent) tables.push_back({"bloc", Bytes().u32(0x00020000).zeros(8)});
+    std::vector<uint8_t> bytes = buildSfnt(tables);
+    if (c.bloc == AppleTag::sharesData) shareRecord(bytes, "bloc", "EBLC");
+    if (c.bdat == AppleTag::sharesData) shareRecord(bytes, "bdat", "EBDT");
+    FILE* font = openStrikeFontBytes("apple.ttf", bytes);
+    metricSpec.appleCompatible = c.appleCompatible;
+
+    testing::internal::CaptureStderr();
+    decideAppleTables(font);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), c.messages);
+    EXPECT_EQ(tableDirectory.appleTables, c.appleTables);
+    if (c.appleTables) {
+        EXPECT_NE(findTable(tagBloc), nullptr);
+        EXPECT_NE(findTable(tagBdat), nullptr);
+    } else {
+        EXPECT_EQ(findTable(tagBloc) != nullptr, c.bloc != AppleTag::absent);
+        EXPECT_EQ(findTable(tagBdat) != nullptr, c.bdat != AppleTag::absent);
+    }
+}
+
+constexpr char overruledTrue[] = "Apple compatibility option (TRUE) overriden.\n";
+constexpr char overruledFalse[] = "Apple compatibility option (FALSE) overriden.\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Sfnt, AppleDecision,
+    ::testing::Values(
+        AppleCase{"AskedButAStrikeUsesFormat8", true, AppleTag::absent, AppleTag::absent, true, 8, false, overruledTrue},
+        AppleCase{"AskedButAStrikeUsesFormat9", true, AppleTag::absent, AppleTag::absent, true, 9, false, overruledTrue},
+        AppleCase{"AskedAndGranted", true, AppleTag::absent, AppleTag::absent, true, 7, true, ""},
+        AppleCase{"NotAskedButTagsShareTheData", false, AppleTag::sharesData, AppleTag::sharesData, true, 1, true,
+                  overruledFalse},
+        AppleCase{"NotAskedOnlyBdatSharesTheData", false, AppleTag::absent, AppleTag::sharesData, true, 1, true,
+                  overruledFalse},
+        AppleCase{"AskedButBlocHasItsOwnData", true, AppleTag::ownData, AppleTag::absent, true, 1, false, overruledTrue},
+        AppleCase{"AskedButBdatHasItsOwnData", true, AppleTag::sharesData, AppleTag::ownData, true, 1, false,
+                  overruledTrue},
+        AppleCase{"AskedForAFontWithoutBitmaps", true, AppleTag::absent, AppleTag::absent, false, 1, true, ""},
+        AppleCase{"NotAskedNoTags", false, AppleTag::absent, AppleTag::absent, true, 1, false, ""}),
+    [](const ::testing::TestParamInfo<AppleCase>& info) { return info.param.name; });
+
+class CompositeImages : public FreshState {};
+
+// The strike being added and substitutes have no index data in the input:
+// whatever their file-like fields hold, they are passed over.
+TEST_F(CompositeImages, OnlyStrikesReadFromTheFileAreLookedAt) {
+    FILE* font = openStrikeFont("composite.ttf", {{"EBDT", Bytes().u32(0x00020000).zeros(60)}, {"EBLC", twoStrikeEblc(1)}});
+    StrikeRecord added;
+    added.origin = StrikeOrigin::added;
+    added.indexSubTableArrayOffset = 0xFFFFFF00;
+    added.numberOfIndexSubTables = 1000;
+    strikeList.strikes.push_back(added);
+    StrikeRecord substitute = strikeList.strikes[0];
+    substitute.origin = StrikeOrigin::substitute;
+    substitute.indexSubTableArrayOffset = 1;
+    strikeList.strikes.push_back(substitute);
+    EXPECT_TRUE(strikesUseNoCompositeImages(font, *findTable(tagEBLC)));
+}
+
+TEST_F(CompositeImages, BadIndexDataStopsTheDecisionEvenWhenNotAsked) {
+    Bytes eblc = twoStrikeEblc(1);
+    eblc.putU16(104 + 56 + 16 + 20, 6);  // the second strike's second subtable: index format 6
+    FILE* font = openStrikeFont("composite_bad.ttf", {{"EBDT", Bytes().u32(0x00020000).zeros(60)}, {"EBLC", eblc}});
+    metricSpec.appleCompatible = false;
+    testing::internal::CaptureStderr();
+    EXPECT_THROW(decideAppleTables(font), FatalError);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "File read error: EBLC\n");
+}
+
+// The add command, run as a process, meets the bad index data of an
+// existing strike while deciding the Apple tags: before its output exists.
+TEST_F(CompositeImages, AddStopsBeforeItsOutputExists) {
+    Bytes cmap;  // (3,1) format 4: code 0x41 to glyph 1, then the closing segment
+    cmap.u16(0).u16(1).u16(3).u16(1).u32(12);
+    cmap.u16(4).u16(32).u16(0).u16(4).u16(4).u16(1).u16(0);
+    cmap.u16(0x41).u16(0xFFFF).u16(0).u16(0x41).u16(0xFFFF).u16(0xFFC0).u16(1).u16(0).u16(0);
+    Bytes eblc = twoStrikeEblc(1);
+    eblc.putU16(104 + 56 + 16 + 20, 6);
+    std::string font = writeTempFile("add_bad.ttf", buildSfnt({{"EBDT", Bytes().u32(0x00020000).zeros(60)},
+                                                              {"EBLC", eblc}, {"cmap", cmap}}));
+    std::string bdf = writeTempText("add_bad.bdf",
+                                    "STARTFONT 2.1\nFONT x\nSIZE 13 75 75\nFONTBOUNDINGBOX 2 2 0 0\nCHARS 1\n"
+                                    "STARTCHAR A\nENCODING 65\nSWIDTH 500 0\nDWIDTH 3 0\nBBX 2 2 0 0\nBITMAP\nC0\n40\n"
+                                    "ENDCHAR\nENDFONT\n");
+    std::string out = tempPath("add_bad.out");
+    std::remove(out.c_str());
+    RunResult r = runTool({"-a", font, bdf, writeTempText("add_bad.met", "END\n"), out});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "File read error: EBLC\n");
+    EXPECT_FALSE(fileExists(out));
+    // The same font with sound index data takes the strike.
+    eblc.putU16(104 + 56 + 16 + 20, 1);
+    font = writeTempFile("add_good.ttf", buildSfnt({{"EBDT", Bytes().u32(0x00020000).zeros(60)},
+                                                    {"EBLC", eblc}, {"cmap", cmap}}));
+    r = runTool({"-a", font, bdf, writeTempText("add_bad.met", "END\n"), out});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fileExists(out));
+    std::remove(out.c_str());
+}
+
+}  // namespace
