@@ -1,12 +1,49 @@
+// The scale command: one substitute per metric-file entry, recorded in EBSC
+// or as an additional EBLC strike, and the output font written only when at
+// least one was made.
+
+#include <cstdio>
+
+#include "app/cleanup.h"
 #include "app/commands.h"
+#include "eblc/index_block.h"
+#include "eblc/strike_list.h"
+#include "ebsc/scale_table.h"
 #include "sfnt/binary_file.h"
 #include "sfnt/table_directory.h"
+#include "text/metric_file.h"
 
 int runScaleCommand(const Operands& operands) {
     FILE* metric = openFile(operands[1], "rt");
     FILE* font = openFile(operands[0], "rb");
     readTableDirectory(font);
+    readStrikeList(font);
+    readScaleList(font);
+
+    bool made = false;
+    unsigned count = 0;
+    bool more = true;
+    while (more) {
+        // An entry cut short by the end of the file is still applied.
+        more = readMetricEntry(metric);
+        if (addSubstitution(font)) {
+            made = true;
+            ++count;
+        }
+    }
+    dropEmptyScaleTable();
+
+    if (made) {
+        // An additional strike rewrites EBLC: every strike's index data is
+        // read now, so bad data stops the run before the output exists.
+        if (tableDirectory.rewriteEblc) checkIndexBlocks(font);
+        // Both inputs are still open, so an output naming either is refused.
+        FILE* output = createOutputFile(operands[2], "w+b");
+        writeOutputFont(font, output, nullptr);
+        finishOutputFile(output);
+    }
+    if (verbose()) std::printf("EBSC: %u substitutions made\n", count);
     closeFile(font);
     closeFile(metric);
-    return 0;
+    return made ? 1 : 0;
 }

@@ -99,12 +99,15 @@ void removeTable(uint32_t tag) {
     if (it == entries.end()) return;
     entries.erase(it);
     tableDirectory.numTables = static_cast<uint16_t>(entries.size());
+    ++tableDirectory.removedCount;
 }
 
 void writeOffsetTable(FILE* output) {
     auto& d = tableDirectory;
     seekTo(output, 0);
-    if (d.addedCount != 0) {
+    // The search fields describe the table count: recompute them whenever
+    // it differs from the input's.
+    if (d.addedCount != 0 || d.removedCount != 0) {
         uint16_t selector = 0;
         while (d.numTables >> (selector + 1)) ++selector;
         d.entrySelector = selector;

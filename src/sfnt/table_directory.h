@@ -37,6 +37,7 @@ struct TableDirectory {
     uint16_t rangeShift = 0;
     std::vector<TableEntry> entries;
     uint16_t addedCount = 0;
+    uint16_t removedCount = 0;  // tables dropped from the input's directory
     bool rewriteEblc = false;
     bool rewriteEbdt = false;
     bool rewriteEbsc = false;

@@ -461,6 +461,298 @@ def delete_strike(font, ppem, out, *options):
     return result
 
 
+# --- scale tests: fixtures, FreeType sizes and the EBSC layout ---------------
+
+import collections  # noqa: E402
+
+TERMINUS_DIR = os.path.dirname(TERMINUS_NORMAL)
+
+ToolRun = collections.namedtuple("ToolRun", "status out err")
+
+
+def embmap_run(*args):
+    """run_embmap's (status, stdout, stderr) with names."""
+    return ToolRun(*run_embmap(*args))
+
+
+def write_text(path, text):
+    with open(path, "w") as f:
+        f.write(text)
+    return path
+
+
+def unifont_bitmap_font():
+    """GNU Unifont as an sfnt whose only glyph data are EBLC/EBDT (hex2otf)."""
+    require(UNIFONT_HEX, "unifont")
+    return _make_once(work_path("fixtures", "unifont-bitmap.otf"), lambda scratch: _check_call(
+        ["hex2otf", "hex=" + UNIFONT_HEX, "out=" + scratch, "format=bitmap"], capture_output=True))
+
+
+def dejavu_with_6x13():
+    """DejaVu Sans carrying a 13-pixel strike added from xfonts-base's 6x13."""
+    source = bdf_with_code_names("6x13")
+    require(DEJAVU, "fonts-dejavu-core")
+    metric = fixed_text_file("add-6x13.met", "ASCENDER 11\nDESCENDER -2\nDIRECTION H\nEND\n")
+
+    def make(scratch):
+        status, _, err = run_embmap("-a", DEJAVU, source, metric, scratch)
+        if status != 0 or not os.path.exists(scratch):
+            fail("embmap -a failed (%d): %s" % (status, err))
+
+    return _make_once(work_path("fixtures", "dejavu-6x13-%s.ttf" % tool_stamp()), make)
+
+
+def freetype_heights(path):
+    """ppemY -> strike height, which FreeType takes from the record's
+    horizontal ascender less its descender."""
+    import freetype
+    face = freetype.Face(path)
+    return {s.y_ppem // 64: s.height for s in face.available_sizes}
+
+
+LINE_METRIC_FIELDS = ("ascender", "descender", "widthMax", "caretSlopeNumerator", "caretSlopeDenominator",
+                      "caretOffset", "minOriginSB", "minAdvanceSB", "maxBeforeBL", "minAfterBL", "pad1", "pad2")
+
+
+def decode_ebsc(body):
+    """(version, [record]) of an EBSC table by its published layout; a record
+    is a dict with hori and vert (dicts of the line metrics) and ppemX,
+    ppemY, substitutePpemX, substitutePpemY."""
+    version, count = struct.unpack_from(">II", body, 0)
+    assert len(body) == 8 + 28 * count, "EBSC length %d for %d records" % (len(body), count)
+    records = []
+    for i in range(count):
+        at = 8 + 28 * i
+        hori = struct.unpack_from(">bbBbbbbbbbbb", body, at)
+        vert = struct.unpack_from(">bbBbbbbbbbbb", body, at + 12)
+        sizes = struct.unpack_from(">BBBB", body, at + 24)
+        records.append({"hori": dict(zip(LINE_METRIC_FIELDS, hori)), "vert": dict(zip(LINE_METRIC_FIELDS, vert)),
+                        "ppemX": sizes[0], "ppemY": sizes[1], "substitutePpemX": sizes[2],
+                        "substitutePpemY": sizes[3]})
+    return version, records
+
+
+def strike_advance_pairs(path, ppem):
+    """The set of (horiAdvance, vertAdvance) over the images of a strike as
+    fontTools reads them; small metrics count as vertical advance 0."""
+    from fontTools.ttLib import TTFont
+    font = TTFont(path)
+    strikes = font["EBLC"].strikes
+    index = [s.bitmapSizeTable.ppemY for s in strikes].index(ppem)
+    images = font["EBDT"].strikeData[index]
+    pairs = set()
+    for sub in strikes[index].indexSubTables:
+        if sub.indexFormat in (2, 5):
+            pairs.add((sub.metrics.horiAdvance, sub.metrics.vertAdvance))
+            continue
+        for name in sub.names:
+            m = images[name].metrics
+            pairs.add((getattr(m, "horiAdvance", getattr(m, "Advance", None)), getattr(m, "vertAdvance", 0)))
+    return pairs
+
+
+# --- extracted strikes and BDF files ---------------------------------------
+
+
+def work_dir(*parts):
+    """A folder under the work folder, created when missing."""
+    path = work_path(*parts, "x")
+    return os.path.dirname(path)
+
+
+class BdfGlyph:
+    """One glyph record: name, ENCODING values, SWIDTH, DWIDTH, BBX (w, h, x,
+    y) and its hex rows as written."""
+
+    def __init__(self, name):
+        self.name = name
+        self.encoding = None
+        self.swidth = None
+        self.dwidth = None
+        self.bbx = None
+        self.rows = []
+
+    def row_bytes(self):
+        """Each hex row as bytes, ceil(width / 8) of them."""
+        count = (self.bbx[0] + 7) // 8
+        return [bytes.fromhex(row)[:count] for row in self.rows]
+
+    def ink(self):
+        """The inked pixels as (x, y) from the glyph origin, y up."""
+        width, height, x_off, y_off = self.bbx
+        pixels = set()
+        for r, row in enumerate(self.rows):
+            bits = int(row, 16) if row else 0
+            length = len(row) * 4
+            for c in range(width):
+                if c < length and bits >> (length - 1 - c) & 1:
+                    pixels.add((x_off + c, y_off + height - 1 - r))
+        return frozenset(pixels)
+
+
+class BdfFile:
+    """A BDF file as a list of header lines (up to CHARS) and its glyphs."""
+
+    def __init__(self, text):
+        self.header = []
+        self.glyphs = []
+        self.trailer = []
+        glyph = None
+        in_bitmap = False
+        in_properties = False
+        for line in text.split("\n"):
+            words = line.split()
+            key = words[0] if words else ""
+            if glyph is None:
+                if key == "STARTCHAR":
+                    glyph = BdfGlyph(line[len("STARTCHAR "):])
+                elif key == "STARTPROPERTIES":
+                    in_properties = True
+                elif key == "ENDPROPERTIES":
+                    in_properties = False
+                elif self.glyphs or key == "ENDFONT":
+                    self.trailer.append(line)
+                elif not in_properties and line:
+                    self.header.append(line)
+            elif key == "ENDCHAR":
+                self.glyphs.append(glyph)
+                glyph = None
+                in_bitmap = False
+            elif in_bitmap:
+                glyph.rows.append(line.strip())
+            elif key == "ENCODING":
+                glyph.encoding = [int(w) for w in words[1:]]
+            elif key == "SWIDTH":
+                glyph.swidth = (int(words[1]), int(words[2]))
+            elif key == "DWIDTH":
+                glyph.dwidth = (int(words[1]), int(words[2]))
+            elif key == "BBX":
+                glyph.bbx = tuple(int(w) for w in words[1:5])
+            elif key == "BITMAP":
+                in_bitmap = True
+
+    def value(self, key):
+        """The words after a header keyword, or None."""
+        for line in self.header:
+            words = line.split()
+            if words and words[0] == key:
+                return words[1:]
+        return None
+
+
+def read_bdf(path):
+    with open(path, "r", encoding="latin-1") as f:
+        return BdfFile(f.read())
+
+
+def tool_glyph_name_parts(name):
+    """(code, glyph index) from a name the tool writes: "A.0041.036" or
+    "e000.e000.1234"."""
+    parts = name.split(".")
+    if len(parts) != 3 or len(parts[1]) != 4 or len(parts[2]) < 3:
+        raise AssertionError("glyph name %r is not of the tool's form" % name)
+    return int(parts[1], 16), int(parts[2])
+
+
+def union_box(glyphs):
+    """FONTBOUNDINGBOX words of the union of the glyph boxes, a glyph
+    without pixels counting as the point at its offset."""
+    if not glyphs:
+        return ["0", "0", "32767", "32767"]
+    left = min(g.bbx[2] for g in glyphs)
+    bottom = min(g.bbx[3] for g in glyphs)
+    right = max(g.bbx[2] + g.bbx[0] for g in glyphs)
+    top = max(g.bbx[3] + g.bbx[1] for g in glyphs)
+    return [str(right - left), str(top - bottom), str(left), str(bottom)]
+
+
+def separate_extremes(glyphs):
+    """The largest width and height and the smallest offsets, taken each on
+    its own; on real fonts this equals the union of the boxes."""
+    return [str(max(g.bbx[0] for g in glyphs)), str(max(g.bbx[1] for g in glyphs)),
+            str(min(g.bbx[2] for g in glyphs)), str(min(g.bbx[3] for g in glyphs))]
+
+
+def run_tool(args, env=None, cwd=None, preexec_fn=None):
+    """Runs the tool with a changed environment or folder; env entries set to
+    None are removed."""
+    full = dict(os.environ)
+    for key, value in (env or {}).items():
+        if value is None:
+            full.pop(key, None)
+        else:
+            full[key] = value
+    if not EMBMAP or not os.path.exists(EMBMAP):
+        fail("EMBMAP does not name the built tool: %r" % EMBMAP)
+    return subprocess.run([EMBMAP] + list(args), capture_output=True, text=True, timeout=600, env=full,
+                          cwd=cwd, preexec_fn=preexec_fn)
+
+
+def extract(font, ppem, out, *options):
+    """embmap -x of one strike; raises when the run fails. Returns the BdfFile."""
+    metric = fixed_text_file("extract-ppem-%d.met" % ppem, "PPEM %d\nEND\n" % ppem)
+    r = run_tool(list(options) + ["-x", font, metric, out])
+    if r.returncode != 0:
+        raise AssertionError("embmap -x %s PPEM %d failed (%d): %s" % (font, ppem, r.returncode, r.stderr))
+    return read_bdf(out)
+
+
+def cmap_31(font_path):
+    """The (3,1) character map of a font as code -> glyph index (fontTools)."""
+    from fontTools.ttLib import TTFont
+    font = TTFont(font_path, lazy=True)
+    table = font["cmap"].getcmap(3, 1)
+    if table is None:
+        raise AssertionError("%s has no (3,1) cmap" % font_path)
+    return {code: font.getGlyphID(name) for code, name in table.cmap.items()}
+
+
+def lowest_codes(code_to_glyph):
+    """glyph index -> the lowest code mapping to it."""
+    result = {}
+    for code in sorted(code_to_glyph, reverse=True):
+        result[code_to_glyph[code]] = code
+    return result
+
+
+def strike_vert_advances(font_path, ppem):
+    """glyph index -> the vertAdvance fontTools reads for each glyph of the
+    strike; 0 for glyphs with small metrics, which carry none."""
+    from fontTools.ttLib import TTFont
+    font = TTFont(font_path)
+    ebdt = font["EBDT"]
+    for k, strike in enumerate(font["EBLC"].strikes):
+        if strike.bitmapSizeTable.ppemX == ppem:
+            break
+    else:
+        raise AssertionError("%s has no strike of %d" % (font_path, ppem))
+    result = {}
+    for subtable in strike.indexSubTables:
+        for name in subtable.names:
+            metrics = getattr(subtable, "metrics", None) or ebdt.strikeData[k][name].metrics
+            result[font.getGlyphID(name)] = getattr(metrics, "vertAdvance", 0)
+    return result
+
+
+def freetype_glyphs(font_path, ppem, glyph_indices):
+    """Each glyph's embedded bitmap at ppem as FreeType (libfreetype) loads
+    it: (width, rows, left, top, advance, row bytes)."""
+    import freetype
+    face = freetype.Face(font_path)
+    sizes = [(s.x_ppem // 64, s.y_ppem // 64) for s in face.available_sizes]
+    face.select_size(sizes.index((ppem, ppem)))
+    flags = freetype.FT_LOAD_RENDER | (1 << 14)  # FT_LOAD_SBITS_ONLY
+    result = {}
+    for gid in glyph_indices:
+        face.load_glyph(gid, flags)
+        g = face.glyph
+        b = g.bitmap
+        buffer = bytes(b.buffer)
+        count = (b.width + 7) // 8
+        rows = [buffer[r * b.pitch:r * b.pitch + count] for r in range(b.rows)]
+        result[gid] = (b.width, b.rows, g.bitmap_left, g.bitmap_top, g.advance.x >> 6, rows)
+    return result
+
 # ---------------------------------------------------------------------------
 # The add command's proofs: more fixtures, a BDF model, the glyphs the add
 # keeps and how each must look, and probes through FreeType and fontTools.

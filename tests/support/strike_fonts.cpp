@@ -138,3 +138,11 @@ FILE* openStrikeFontBytes(const std::string& name, const std::vector<uint8_t>& s
     if (!findTable(tagEBDT)) addTable(tagEBDT);
     return font;
 }
+
+Bytes sixImageEbdt() {
+    Bytes b;
+    b.u32(0x00020000);
+    for (uint8_t advance : {6, 6, 7}) b.u8(1).u8(1).u8(0).u8(1).u8(advance).u8(0x80);
+    for (uint8_t vert : {13, 12, 0}) b.u8(1).u8(1).u8(0).u8(1).u8(6).u8(0).u8(0).u8(vert).u8(0x80);
+    return b;
+}

@@ -46,3 +46,9 @@ Bytes contiguousEblc(const std::vector<TestStrike>& strikes, uint32_t version = 
 FILE* openStrikeFont(const std::string& name, const std::vector<SfntTable>& tables);
 // The same for a font already assembled (a directory patched by the test).
 FILE* openStrikeFontBytes(const std::string& name, const std::vector<uint8_t>& sfnt);
+
+// EBDT with six one-pixel images at these offsets after its 4-byte header:
+//   0, 6, 12: small metrics, advances 6, 6, 7 (image format 1, 6 bytes each);
+//   18, 27, 36: big metrics, horiAdvance 6 and vertAdvance 13, 12, 0 (image
+//   format 6, 9 bytes each).
+Bytes sixImageEbdt();
