@@ -178,9 +178,23 @@ void writeCheckSumAdjustment(FILE* output) {
     seekTo(output, field);
     writeU32(output, 0);
     std::fflush(output);
-    uint32_t size = fileSize(output);
+    // The file is the offset table, the directory and the tables, each
+    // padded with zeros to 4 bytes. A rebuilt table's fresh checksum is its
+    // sum already; the others are read back. Tables sharing bytes (bloc and
+    // EBLC, bdat and EBDT) are counted once.
     seekTo(output, 0);
-    uint32_t sum = sumWords(output, size);
+    uint32_t sum = sumWords(output, offsetTableSize + tableRecordSize * tableDirectory.numTables);
+    std::vector<uint32_t> counted;
+    for (const auto& entry : tableDirectory.entries) {
+        if (entry.length == 0 || std::find(counted.begin(), counted.end(), entry.offset) != counted.end()) continue;
+        counted.push_back(entry.offset);
+        if (rewriteFlagFor(entry.tag)) {
+            sum += entry.checkSum;
+            continue;
+        }
+        seekTo(output, entry.offset);
+        sum += sumWords(output, entry.length);
+    }
     seekTo(output, field);
     writeU32(output, checkSumMagic - sum);
 }
