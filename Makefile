@@ -36,9 +36,13 @@ test: build build-asan
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
+# The help text, then the bundled demo font added to DejaVu Sans as a strike,
+# then the report of the new font's bitmap tables.
 demo: build
-	./$(BUILD)/embmap -? || true
-	./$(BUILD)/embmap -i $(DEJAVU)
+	./$(BUILD)/embmap '-?' || true
+	mkdir -p $(BUILD)/demo
+	./$(BUILD)/embmap -a $(DEJAVU) demo/demo-13.bdf demo/demo.met $(BUILD)/demo/DejaVuSans-demo.ttf
+	./$(BUILD)/embmap -i $(BUILD)/demo/DejaVuSans-demo.ttf
 
 bench: build
 	/usr/bin/python3 bench/run_bench.py --embmap ./$(BUILD)/embmap

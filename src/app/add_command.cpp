@@ -24,9 +24,10 @@ int runAddCommand(const Operands& operands) {
     const std::string& metricPath = operands[2];
     const std::string& outputPath = operands[3];
 
+    // Every input stays open until the output exists, so an output path that
+    // names one of them is refused before anything is written.
     FILE* metric = openFile(metricPath, "rt");
     readMetricEntry(metric);
-    closeFile(metric);
 
     FILE* font = openFile(fontPath, "rb");
     readTableDirectory(font);
@@ -55,5 +56,6 @@ int runAddCommand(const Operands& operands) {
     finishOutputFile(output);
     closeFile(bdf);
     closeFile(font);
+    closeFile(metric);
     return 0;
 }

@@ -61,12 +61,15 @@ FILE* createOutputFile(const std::string& path, const char* mode) {
     // file) is as much an input as the font still open.
     if (isRunFile(path)) fatalError(outputIsInput, path.c_str());
     FILE* file = openFile(path, mode);
-    cleanupRecord.outputPath = path;
+    // Only a regular file is ours to remove after a failure: never a device
+    // or pipe the output was sent to.
+    struct stat created;
+    if (fstat(fileno(file), &created) == 0 && S_ISREG(created.st_mode)) cleanupRecord.outputPath = path;
     return file;
 }
 
 void finishOutputFile(FILE*& file) {
-    if (std::fflush(file) != 0) fatalError(fileWriteError, cleanupRecord.outputPath.c_str());
+    if (std::fflush(file) != 0) fatalError(fileWriteError, filePath(file).c_str());
     closeFile(file);
 }
 

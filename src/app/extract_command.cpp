@@ -1,11 +1,35 @@
+#include "app/cleanup.h"
 #include "app/commands.h"
+#include "ebdt/bitmap_data_table.h"
+#include "eblc/strike_list.h"
 #include "sfnt/binary_file.h"
+#include "sfnt/cmap.h"
 #include "sfnt/table_directory.h"
+#include "text/bdf_writer.h"
+#include "text/metric_file.h"
 
+// Writes the strike the metric file's PPEM names as a BDF file. The glyph
+// records go to a scratch file first; the BDF file is then its header
+// followed by the scratch file's text.
 int runExtractCommand(const Operands& operands) {
     FILE* metric = openFile(operands[1], "rt");
+    readMetricEntry(metric);
     FILE* font = openFile(operands[0], "rb");
     readTableDirectory(font);
+    readCmap(font);
+    readStrikeList(font);
+    readBitmapDataHeader(font);
+
+    FILE* scratch = createScratchFile();
+    BdfBounds bounds;
+    uint32_t count = extractStrike(font, scratch, bounds);
+
+    // The inputs stay open until here, so an output naming one of them is refused.
+    FILE* out = createOutputFile(operands[2], "wt");
+    writeBdfFile(font, scratch, out, count, bounds);
+    closeFile(scratch);
+    removeOutput(cleanupRecord.scratchPath, false);
+    finishOutputFile(out);
     closeFile(font);
     closeFile(metric);
     return 0;

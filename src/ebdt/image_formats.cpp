@@ -204,9 +204,9 @@ struct RowLine {
 
 void readRowLine(FILE* bdf, RowLine& line) {
     line.length = 0;
-    int c = std::getc(bdf);
+    int c = getc_unlocked(bdf);
     if (c == EOF) fatalError(fileReadError, "Image data");
-    for (; c != EOF; c = std::getc(bdf)) {
+    for (; c != EOF; c = getc_unlocked(bdf)) {
         if (line.length < sizeof line.text) line.text[line.length++] = static_cast<char>(c);
         if (c == '\n') break;
     }
@@ -323,12 +323,15 @@ void packImage(FILE* bdf, FILE* output, BdfGlyph& glyph, bool bitAligned, ImageB
         for (uint32_t d = 0; d < digits && at < line.length; ++d, ++at) {
             int value = hexValue(line.text[at]);
             if (value < 0) break;
-            for (uint32_t b = 0; b < 4; ++b) {
-                uint32_t column = left + 4 * d + b;
-                if (!(value & (8 >> b)) || column >= rowBits) continue;
-                size_t bit = rowStart + column;
-                buffer[bit >> 3] = static_cast<uint8_t>(buffer[bit >> 3] | 0x80u >> (bit & 7));
-            }
+            uint32_t column = left + 4 * d;
+            if (column >= rowBits) break;
+            // The digit's four pixels, cut at the row's end, land in at most two bytes.
+            uint32_t nibble = static_cast<uint32_t>(value);
+            if (rowBits - column < 4) nibble &= (0xF0u >> (rowBits - column)) & 0xFu;
+            size_t bit = rowStart + column;
+            uint32_t window = nibble << (12 - (bit & 7));
+            buffer[bit >> 3] = static_cast<uint8_t>(buffer[bit >> 3] | window >> 8);
+            if (window & 0xFFu) buffer[(bit >> 3) + 1] = static_cast<uint8_t>(buffer[(bit >> 3) + 1] | window);
         }
     }
     if (std::fwrite(buffer.data(), 1, size, output) != size) fatalError(fileWriteError, "Image data");

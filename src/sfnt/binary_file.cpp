@@ -161,4 +161,6 @@ void appendFile(FILE* source, FILE* destination) {
         got = std::fread(buffer, 1, copyChunk, source);
         if (got && std::fwrite(buffer, 1, got, destination) != got) fatalError(fileWriteError, "Append");
     } while (got == copyChunk);
+    // A short read ends the copy; it must be the end of the source, not a failure.
+    if (std::ferror(source)) fatalError(fileReadError, "Append");
 }

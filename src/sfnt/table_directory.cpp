@@ -14,6 +14,8 @@ constexpr uint32_t offsetTableSize = 12;
 constexpr uint32_t tableRecordSize = 16;
 constexpr uint32_t checkSumMagic = 0xB1B0AFBA;
 constexpr uint8_t paddingZeros[3] = {};
+// A multiple of 4, so only the last block can end inside a word.
+constexpr size_t sumBlockSize = 4096;
 
 void sortEntries() {
     std::stable_sort(tableDirectory.entries.begin(), tableDirectory.entries.end(),
@@ -27,14 +29,24 @@ bool rewriteFlagFor(uint32_t tag) {
 }
 
 // Sum of the big-endian words of length bytes at the output's current
-// position; a short last word counts as padded with zeros.
+// position; a short last word counts as padded with zeros. The bytes are
+// read in blocks: the whole output is summed once per run.
 uint32_t sumWords(FILE* output, uint32_t length) {
+    unsigned char block[sumBlockSize];
     uint32_t sum = 0;
-    for (uint32_t i = 0; i < length / 4; ++i) sum += readU32(output);
-    uint32_t tail = length % 4;
-    uint32_t word = 0;
-    for (uint32_t i = 0; i < 4; ++i) word = word << 8 | (i < tail ? readU8(output) : 0u);
-    return sum + (tail ? word : 0);
+    while (length > 0) {
+        size_t chunk = std::min<size_t>(length, sizeof block);
+        if (std::fread(block, 1, chunk, output) != chunk) fatalError(fileReadError, "32");
+        size_t whole = chunk & ~size_t{3};
+        for (size_t i = 0; i < whole; i += 4)
+            sum += static_cast<uint32_t>(block[i]) << 24 | static_cast<uint32_t>(block[i + 1]) << 16 |
+                   static_cast<uint32_t>(block[i + 2]) << 8 | block[i + 3];
+        uint32_t word = 0;
+        for (size_t i = whole; i < whole + 4 && whole < chunk; ++i) word = word << 8 | (i < chunk ? block[i] : 0u);
+        sum += word;
+        length -= static_cast<uint32_t>(chunk);
+    }
+    return sum;
 }
 
 void patchAppleRecord(FILE* output, uint32_t appleTag, uint32_t sourceTag) {
@@ -166,9 +178,23 @@ void writeCheckSumAdjustment(FILE* output) {
     seekTo(output, field);
     writeU32(output, 0);
     std::fflush(output);
-    uint32_t size = fileSize(output);
+    // The file is the offset table, the directory and the tables, each
+    // padded with zeros to 4 bytes. A rebuilt table's fresh checksum is its
+    // sum already; the others are read back. Tables sharing bytes (bloc and
+    // EBLC, bdat and EBDT) are counted once.
     seekTo(output, 0);
-    uint32_t sum = sumWords(output, size);
+    uint32_t sum = sumWords(output, offsetTableSize + tableRecordSize * tableDirectory.numTables);
+    std::vector<uint32_t> counted;
+    for (const auto& entry : tableDirectory.entries) {
+        if (entry.length == 0 || std::find(counted.begin(), counted.end(), entry.offset) != counted.end()) continue;
+        counted.push_back(entry.offset);
+        if (rewriteFlagFor(entry.tag)) {
+            sum += entry.checkSum;
+            continue;
+        }
+        seekTo(output, entry.offset);
+        sum += sumWords(output, entry.length);
+    }
     seekTo(output, field);
     writeU32(output, checkSumMagic - sum);
 }

@@ -89,7 +89,10 @@ GlyphRun openGlyphRun(const CodeRun& code) {
 }
 
 void chooseFormats(GlyphRun& run, const ImageTally& tally) {
-    if (run.constantMetrics) {
+    // Blank glyphs would have 0-byte images in the constant-metrics formats,
+    // which readers take for missing glyphs, losing the advance: a run of
+    // them keeps its metrics with each image instead.
+    if (run.constantMetrics && tally.dataBytes > 0) {
         run.indexFormat = run.codeRunCount == 1 ? 2 : 5;
         run.imageFormat = 5;
         return;

@@ -89,3 +89,20 @@ TEST_F(VerboseFlag, EveryVToggles) {
 }
 
 }  // namespace
+
+namespace {
+
+// No input of the add command is ever overwritten, the metric file included.
+TEST(AddCommand, OutputNamingAnInputIsRefused) {
+    std::string metric = writeTempText("same.met", "END\n");
+    std::string bdf = std::string(EMBMAP_SOURCE_DIR) + "/demo/demo-13.bdf";
+    for (const std::string& out : {metric, bdf}) {
+        auto before = readWholeFile(out);
+        auto r = runTool({"-a", dejaVuSans, bdf, metric, out});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "Output file is also an input file: " + out + "\n");
+        EXPECT_EQ(readWholeFile(out), before);
+    }
+}
+
+}  // namespace

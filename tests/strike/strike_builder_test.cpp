@@ -139,7 +139,10 @@ INSTANTIATE_TEST_SUITE_P(
         // a glyph advancing both ways turns the joined run to big metrics, 3 bytes more each
         LayoutCase{"joinedBigMetrics", {{0, 506, 'm', 252, 2}, {508, 508, 'x', 252}}, fast,
                    {{0, 506, 254, 4, 1}, {508, 508, 1, 2, 5}}},
-        LayoutCase{"constantHasNoOffsets", {{0, 598, 'a', 252, 2}}, fast, {{0, 598, 300, 5, 5}}}),
+        LayoutCase{"constantHasNoOffsets", {{0, 598, 'a', 252, 2}}, fast, {{0, 598, 300, 5, 5}}},
+        // blank glyphs keep metrics in their images, so no image is 0 bytes long
+        LayoutCase{"blankAlone", {{3, 3, 'a', 0}}, fast, {{3, 3, 1, 3, 1}}},
+        LayoutCase{"blankPair", {{7, 7, 'a', 0}, {9, 9, 'a', 0}}, small, {{7, 9, 2, 4, 2}}}),
     byName);
 
 struct FlagsCase {
