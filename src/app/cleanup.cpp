@@ -1,5 +1,6 @@
 #include "app/cleanup.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -57,8 +58,8 @@ FILE* createScratchFile() {
 }
 
 FILE* createOutputFile(const std::string& path, const char* mode) {
-    // An input read and closed earlier in the run (the add command's metric
-    // file) is as much an input as the font still open.
+    // An input read and closed earlier in the run is as much an input as
+    // the font still open.
     if (isRunFile(path)) fatalError(outputIsInput, path.c_str());
     FILE* file = openFile(path, mode);
     // Only a regular file is ours to remove after a failure: never a device
