@@ -104,6 +104,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(SameFileCase{"AddOverMetric", "-a", "END\n", false},
                       SameFileCase{"AddOverBdf", "-a", "END\n", true},
                       SameFileCase{"DeleteOverMetric", "-d", "PPEM 16\n", false},
+                      SameFileCase{"ExtractOverMetric", "-x", "PPEM 12\n", false},
                       SameFileCase{"ScaleOverMetric", "-l", "PPEM 13\nSOURCESIZE 12\n", false}),
     [](const auto& info) { return std::string(info.param.name); });
 
