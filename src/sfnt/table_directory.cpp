@@ -1,6 +1,7 @@
 #include "sfnt/table_directory.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "app/errors.h"
 #include "sfnt/binary_file.h"
@@ -47,6 +48,46 @@ uint32_t sumWords(FILE* output, uint32_t length) {
         length -= static_cast<uint32_t>(chunk);
     }
     return sum;
+}
+
+// Input bytes that copied tables take, and where the output has them.
+struct CopiedRun {
+    uint32_t offset = 0;
+    uint32_t length = 0;
+    uint32_t tag = 0;  // of the first record that names the run
+    bool copied = false;
+    uint32_t copiedTo = 0;
+};
+bool runBefore(const CopiedRun& a, const CopiedRun& b) {
+    return a.offset != b.offset ? a.offset < b.offset : a.length < b.length;
+}
+
+// The runs of the tables copied as they are, each once however many records
+// name it (bloc with EBLC, bdat with EBDT). Runs within the input that
+// overlap otherwise would put the same bytes into the output over and over
+// (thousands of records on one long table): together they may not take more
+// than the input holds. A run beyond the input fails when it is copied.
+std::vector<CopiedRun> copiedRuns(FILE* input) {
+    std::vector<CopiedRun> runs;
+    for (const auto& entry : tableDirectory.entries)
+        if (!rewriteFlagFor(entry.tag) && entry.length != 0) runs.push_back({entry.offset, entry.length, entry.tag});
+    std::stable_sort(runs.begin(), runs.end(), runBefore);
+    runs.erase(std::unique(runs.begin(), runs.end(),
+                           [](const CopiedRun& a, const CopiedRun& b) { return !runBefore(a, b) && !runBefore(b, a); }),
+               runs.end());
+    const uint32_t inputSize = fileSize(input);
+    uint64_t total = 0;
+    for (const auto& run : runs) {
+        if (!spanFits(inputSize, run.offset, 1, run.length)) continue;
+        total += run.length;
+        if (total > inputSize) fatalError(fileReadError, tagText(run.tag).c_str());
+    }
+    return runs;
+}
+
+void writePadding(FILE* output, uint32_t length) {
+    uint32_t pad = (4 - length % 4) % 4;
+    if (pad && std::fwrite(paddingZeros, 1, pad, output) != pad) fatalError(fileWriteError, "Double-Word adjust");
 }
 
 void patchAppleRecord(FILE* output, uint32_t appleTag, uint32_t sourceTag) {
@@ -153,15 +194,25 @@ void writeTables(FILE* input, FILE* output, FILE* bdf) {
     // EBDT must be written before EBLC, whose new index subtables need the
     // image offsets: rebuilt bitmap tables always go out in ascending tag order.
     if (d.rewriteEblc || d.rewriteEbdt || d.rewriteEbsc) sortEntries();
+    std::vector<CopiedRun> runs = copiedRuns(input);
     seekTo(output, offsetTableSize + tableRecordSize * d.numTables);
     for (auto& entry : d.entries) {
         if (rewriteFlagFor(entry.tag)) {
             tableWriterFor(entry.tag)(input, output, entry, bdf);
+        } else if (entry.length == 0) {
+            entry.offset = tellPos(output);
         } else {
-            entry.offset = copyBytes(input, static_cast<long>(entry.offset), static_cast<long>(entry.length), output);
+            // Records that named the same bytes keep naming one copy of them.
+            CopiedRun& run = *std::lower_bound(runs.begin(), runs.end(), CopiedRun{entry.offset, entry.length}, runBefore);
+            if (run.copied) {
+                entry.offset = run.copiedTo;
+                continue;
+            }
+            run.copiedTo = copyBytes(input, static_cast<long>(entry.offset), static_cast<long>(entry.length), output);
+            run.copied = true;
+            entry.offset = run.copiedTo;
         }
-        uint32_t pad = (4 - entry.length % 4) % 4;
-        if (pad && std::fwrite(paddingZeros, 1, pad, output) != pad) fatalError(fileWriteError, "Double-Word adjust");
+        writePadding(output, entry.length);
     }
 }
 

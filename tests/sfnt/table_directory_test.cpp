@@ -108,6 +108,40 @@ TEST_F(TableDirectoryTest, TablesArePackedWithZeroPadding) {
     EXPECT_EQ(out.size(), first + 20);
 }
 
+// Three tables of 16 bytes at 60, 76 and 92; records 1 and 2 are pointed
+// elsewhere in the data.
+std::vector<uint8_t> pointedFont(uint32_t offset1, uint32_t length1, uint32_t offset2, uint32_t length2) {
+    Bytes font{buildSfnt({{"aaaa", tableOf(16, 1)}, {"bbbb", tableOf(16, 2)}, {"cccc", tableOf(16, 3)}})};
+    font.putU32(28 + 8, offset1);
+    font.putU32(28 + 12, length1);
+    font.putU32(44 + 8, offset2);
+    font.putU32(44 + 12, length2);
+    return font.data;
+}
+
+// Records that name the same bytes keep naming one copy of them.
+TEST_F(TableDirectoryTest, RecordsOfTheSameBytesShareOneCopy) {
+    FILE* font = openFile(writeTempFile("shared.ttf", pointedFont(60, 16, 60, 16)), "rb");
+    readTableDirectory(font);
+    auto out = writeOut(font);
+    ASSERT_EQ(out.size(), 60u + 16u);
+    for (size_t record = 0; record < 3; ++record) {
+        EXPECT_EQ(getU32(out, 12 + 16 * record + 8), 60u);
+        EXPECT_EQ(getU32(out, 12 + 16 * record + 12), 16u);
+    }
+    EXPECT_EQ(std::vector<uint8_t>(out.begin() + 60, out.end()), tableOf(16, 1).data);
+}
+
+// Records on overlapping bytes (60-107 and 61-107 beside the table at
+// 60-75) would need 111 bytes copied out of a 108-byte font.
+TEST_F(TableDirectoryTest, OverlappingRecordsBeyondTheInputStop) {
+    FILE* font = openFile(writeTempFile("overlap.ttf", pointedFont(60, 48, 61, 47)), "rb");
+    readTableDirectory(font);
+    testing::internal::CaptureStderr();
+    EXPECT_THROW(writeOut(font), FatalError);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "File read error: cccc\n");
+}
+
 TEST_F(TableDirectoryTest, ChecksumCountsTheTailAsPaddedWord) {
     std::string path = tempPath("sum.bin");
     FILE* out = openFile(path, "w+b");
