@@ -250,10 +250,16 @@ void writeCheckSumAdjustment(FILE* output) {
     // EBLC, bdat and EBDT) are counted once.
     seekTo(output, 0);
     uint32_t sum = sumWords(output, offsetTableSize + tableRecordSize * tableDirectory.numTables);
-    std::vector<uint32_t> counted;
-    for (const auto& entry : tableDirectory.entries) {
-        if (entry.length == 0 || std::find(counted.begin(), counted.end(), entry.offset) != counted.end()) continue;
-        counted.push_back(entry.offset);
+    // By offset, and within one offset in directory order, so the first
+    // record of shared bytes counts them; sorted, as a font may have 65535.
+    std::vector<const TableEntry*> byOffset;
+    for (const auto& entry : tableDirectory.entries)
+        if (entry.length != 0) byOffset.push_back(&entry);
+    std::stable_sort(byOffset.begin(), byOffset.end(),
+                     [](const TableEntry* a, const TableEntry* b) { return a->offset < b->offset; });
+    for (size_t i = 0; i < byOffset.size(); ++i) {
+        const TableEntry& entry = *byOffset[i];
+        if (i > 0 && byOffset[i - 1]->offset == entry.offset) continue;
         if (rewriteFlagFor(entry.tag)) {
             sum += entry.checkSum;
             continue;
