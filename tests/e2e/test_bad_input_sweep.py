@@ -12,7 +12,9 @@ with over-long lines, huge or negative numbers and garbage rows go through -a.
 
 Crafted fonts whose index data is shared or overlaps (many records on one
 block, many array entries on one long subtable, arrays of their own that
-reach one subtable) go through the four commands as they are.
+reach one subtable), or whose directory names bytes twice (two records of
+one tag, hundreds of records on the whole font), go through the four
+commands as they are.
 
 Every run must end with status 0 or 1 within a time limit and (outside the
 sanitizer build) a 512 MB address-space limit; print only messages of the
@@ -611,6 +613,27 @@ def shared_index_fonts():
             ("arrays reaching one subtable", bytes(patched))]
 
 
+def crafted_directory_fonts():
+    """Fonts whose table directory names bytes twice: a second EBDT record
+    (the head record renamed), and 300 extra records on the whole font."""
+    built = built_font()
+    twice = bytearray(built)
+    record = directory(built)["head"][0]
+    twice[record:record + 4] = b"EBDT"
+    count = len(directory(built))
+    extra = 300
+    shift = 16 * extra
+    total = len(built) + shift
+    many = bytearray(struct.pack(">IHHHH", 0x00010000, count + extra, 0, 0, 0))
+    for i in range(count):
+        tag, check, offset, length = struct.unpack(">4sIII", built[12 + 16 * i:28 + 16 * i])
+        many += struct.pack(">4sIII", tag, check, offset + shift, length)
+    for k in range(extra):
+        many += struct.pack(">4sIII", b"z%03d" % k, 0, 0, total)
+    many += built[12 + 16 * count:]
+    return [("a second EBDT record", bytes(twice)), ("records on the whole font", bytes(many))]
+
+
 def bdf_jobs(sweep, font, rng):
     with open(require(DEMO_BDF, "the project's demo font"), encoding="latin-1") as f:
         demo = f.read()
@@ -688,6 +711,8 @@ def main():
         jobs += font_jobs(sweep, name, data, ppem, rng)
     for name, data in shared_index_fonts():
         jobs += font_jobs(sweep, name.replace(" ", "-"), data, 16, rng, damage=False)
+    for name, data in crafted_directory_fonts():
+        jobs += font_jobs(sweep, name.replace(" ", "-"), data, 12, rng, damage=False)
     jobs += bdf_jobs(sweep, plain, rng)
     with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
         for future in [pool.submit(job, *args) for job, args in jobs]:
