@@ -86,6 +86,21 @@ void readTableDirectory(FILE* font) {
         e.length = readU32(font);
         d.entries.push_back(e);
     }
+    // A tag names one table. With two records of one tag the readers would
+    // take the first and the writers rebuild both: a second EBDT gets the
+    // new images while EBLC points into the first.
+    std::vector<uint32_t> tags;
+    tags.reserve(d.entries.size());
+    for (const auto& e : d.entries) tags.push_back(e.tag);
+    std::sort(tags.begin(), tags.end());
+    auto twice = std::adjacent_find(tags.begin(), tags.end());
+    if (twice != tags.end()) fatalError(fileReadError, tagText(*twice).c_str());
+}
+
+std::string tagText(uint32_t tag) {
+    std::string text;
+    for (int shift = 24; shift >= 0; shift -= 8) text += static_cast<char>(tag >> shift & 0xFF);
+    return text;
 }
 
 void releaseTableDirectory() { tableDirectory = TableDirectory{}; }

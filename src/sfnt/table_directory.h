@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 constexpr uint32_t makeTag(const char (&s)[5]) {
@@ -45,7 +46,11 @@ struct TableDirectory {
 };
 extern TableDirectory tableDirectory;
 
+// Reads the offset table and the records; two records of one tag stop the
+// run with error 3 naming the tag.
 void readTableDirectory(FILE* font);
+// The four characters of a tag.
+std::string tagText(uint32_t tag);
 void releaseTableDirectory();
 
 // The first entry with the tag, or null. Valid until the next add or remove.

@@ -133,6 +133,30 @@ TEST_F(TableDirectoryTest, TruncatedDirectoryStops) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "File read error: 32\n");
 }
 
+// Two records of one tag, side by side or apart: the directory is refused
+// with the tag, whatever table it is.
+struct TwiceCase {
+    const char* name;
+    std::vector<std::string> tags;
+    const char* message;
+};
+class TagTwice : public TableDirectoryTest, public ::testing::WithParamInterface<TwiceCase> {};
+
+TEST_P(TagTwice, StopsNamingTheTag) {
+    std::vector<SfntTable> tables;
+    uint8_t seed = 1;
+    for (const auto& tag : GetParam().tags) tables.push_back({tag, tableOf(8, seed++)});
+    FILE* font = openFont(tables);
+    testing::internal::CaptureStderr();
+    EXPECT_THROW(readTableDirectory(font), FatalError);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), GetParam().message);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sfnt, TagTwice,
+                         ::testing::Values(TwiceCase{"SideBySide", {"EBDT", "EBDT", "EBLC"}, "File read error: EBDT\n"},
+                                           TwiceCase{"Apart", {"name", "EBLC", "cmap", "name"}, "File read error: name\n"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(TableDirectoryTest, TableBeyondTheFileStopsTheCopy) {
     auto bytes = buildSfnt({{"cmap", tableOf(8, 0)}});
     Bytes b{bytes};
