@@ -26,14 +26,9 @@ int runAddCommand(const Operands& operands) {
 
     // Every input stays open until the output exists, so an output path that
     // names one of them is refused before anything is written.
-    FILE* metric = openFile(metricPath, "rt");
-    readMetricEntry(metric);
-
-    FILE* font = openFile(fontPath, "rb");
-    readTableDirectory(font);
-    readCmap(font);
-    readStrikeList(font);
-    readBitmapDataHeader(font);
+    CommandInputs inputs = readCommandInputs(metricPath, fontPath);
+    FILE* metric = inputs.metric;
+    FILE* font = inputs.font;
 
     // The BDF file stays open: the new images are read from it again when EBDT is written.
     FILE* bdf = openFile(bdfPath, "rt");

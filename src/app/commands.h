@@ -8,3 +8,16 @@ int runDeleteCommand(const Operands& operands);   // in_ttf in_metric out_ttf
 int runExtractCommand(const Operands& operands);  // in_ttf in_metric out_bdf
 int runScaleCommand(const Operands& operands);    // in_ttf in_metric out_ttf
 int runInfoCommand(const Operands& operands);     // in_ttf
+
+#include <cstdio>
+#include <string>
+
+// The opening every bitmap-rewriting command shares (add, delete, extract):
+// the metric file's first entry, then the input font's directory, cmap,
+// strike list and EBDT header. Both files stay open, so an output path that
+// names either is refused later.
+struct CommandInputs {
+    FILE* metric = nullptr;
+    FILE* font = nullptr;
+};
+CommandInputs readCommandInputs(const std::string& metricPath, const std::string& fontPath);

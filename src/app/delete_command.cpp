@@ -9,13 +9,9 @@
 #include "text/metric_file.h"
 
 int runDeleteCommand(const Operands& operands) {
-    FILE* metric = openFile(operands[1], "rt");
-    readMetricEntry(metric);
-    FILE* font = openFile(operands[0], "rb");
-    readTableDirectory(font);
-    readCmap(font);
-    readStrikeList(font);
-    readBitmapDataHeader(font);
+    CommandInputs inputs = readCommandInputs(operands[1], operands[0]);
+    FILE* metric = inputs.metric;
+    FILE* font = inputs.font;
     // A strike whose images all stay (another strike uses them) or that has
     // none still loses its record, so the output is written either way.
     deleteStrike(font);

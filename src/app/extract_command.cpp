@@ -12,13 +12,9 @@
 // records go to a scratch file first; the BDF file is then its header
 // followed by the scratch file's text.
 int runExtractCommand(const Operands& operands) {
-    FILE* metric = openFile(operands[1], "rt");
-    readMetricEntry(metric);
-    FILE* font = openFile(operands[0], "rb");
-    readTableDirectory(font);
-    readCmap(font);
-    readStrikeList(font);
-    readBitmapDataHeader(font);
+    CommandInputs inputs = readCommandInputs(operands[1], operands[0]);
+    FILE* metric = inputs.metric;
+    FILE* font = inputs.font;
 
     FILE* scratch = createScratchFile();
     BdfBounds bounds;

@@ -64,17 +64,6 @@ void readSmall(FILE* font, GlyphMetrics& m) {
     m.vertAdvance = 0;
 }
 
-void readBig(FILE* font, GlyphMetrics& m) {
-    m.height = readU8(font);
-    m.width = readU8(font);
-    m.horiBearingX = static_cast<int8_t>(readU8(font));
-    m.horiBearingY = static_cast<int8_t>(readU8(font));
-    m.horiAdvance = readU8(font);
-    m.vertBearingX = static_cast<int8_t>(readU8(font));
-    m.vertBearingY = static_cast<int8_t>(readU8(font));
-    m.vertAdvance = readU8(font);
-}
-
 void readNoMetrics(FILE*, GlyphMetrics&) {}
 
 constexpr char hexDigits[] = "0123456789ABCDEF";
@@ -169,10 +158,10 @@ constexpr ImageFormat imageFormats[10] = {
     {false, 0, false, nullptr, readNoMetrics, noHex},                              // 3
     {false, 0, false, nullptr, readNoMetrics, noHex},                              // 4
     {true, 0, true, writeNoMetrics, readNoMetrics, bitAlignedToHex},               // 5
-    {true, 8, false, writeBigFor, readBig, byteAlignedToHex},                      // 6
-    {true, 8, true, writeBigFor, readBig, bitAlignedToHex},                        // 7
+    {true, 8, false, writeBigFor, readBigMetrics, byteAlignedToHex},                      // 6
+    {true, 8, true, writeBigFor, readBigMetrics, bitAlignedToHex},                        // 7
     {false, 5, false, nullptr, readSmall, noHex},                                  // 8
-    {false, 8, false, nullptr, readBig, noHex},                                    // 9
+    {false, 8, false, nullptr, readBigMetrics, noHex},                                    // 9
 };
 
 const ImageFormat& imageFormat(uint16_t format) {

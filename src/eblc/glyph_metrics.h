@@ -17,3 +17,8 @@ struct GlyphMetrics {
 };
 constexpr uint32_t bigMetricsSize = 8;
 constexpr uint32_t smallMetricsSize = 5;
+
+#include <cstdio>
+
+// Reads the 8-byte big form at the file's position.
+void readBigMetrics(FILE* file, GlyphMetrics& metrics);

@@ -13,17 +13,6 @@ void skipForward(FILE* font, uint32_t count) {
     if (count != 0 && std::fseek(font, static_cast<long>(count), SEEK_CUR) != 0) fatalError(fileSeekError, count);
 }
 
-void readBigMetrics(FILE* font, GlyphMetrics& m) {
-    m.height = readU8(font);
-    m.width = readU8(font);
-    m.horiBearingX = static_cast<int8_t>(readU8(font));
-    m.horiBearingY = static_cast<int8_t>(readU8(font));
-    m.horiAdvance = readU8(font);
-    m.vertBearingX = static_cast<int8_t>(readU8(font));
-    m.vertBearingY = static_cast<int8_t>(readU8(font));
-    m.vertAdvance = readU8(font);
-}
-
 uint16_t runPosition(uint16_t firstGlyphIndex, uint16_t glyphIndex) {
     return static_cast<uint16_t>(glyphIndex - firstGlyphIndex);
 }

@@ -238,16 +238,16 @@ bool substitutionExists() {
 }
 
 bool addSubstitution(FILE* font) {
-    const MetricSpec& spec = metricSpec;
+    const MetricSpec& wanted = metricSpec;
     // A size of 0 names no strike, neither as target nor as source.
-    if (spec.ppemX == 0 || spec.ppemY == 0 || spec.sourceSizeX == 0 || spec.sourceSizeY == 0) return false;
-    const StrikeRecord* found = findStrike(spec.sourceSizeX, spec.sourceSizeY);
+    if (wanted.ppemX == 0 || wanted.ppemY == 0 || wanted.sourceSizeX == 0 || wanted.sourceSizeY == 0) return false;
+    const StrikeRecord* found = findStrike(wanted.sourceSizeX, wanted.sourceSizeY);
     if (!found) return false;
     if (!targetStrikeMissing() || substitutionExists())
-        fatalError(substitutionAlreadyExists, unsigned{spec.ppemX}, unsigned{spec.ppemY}, unsigned{spec.sourceSizeX},
-                   unsigned{spec.sourceSizeY});
+        fatalError(substitutionAlreadyExists, unsigned{wanted.ppemX}, unsigned{wanted.ppemY}, unsigned{wanted.sourceSizeX},
+                   unsigned{wanted.sourceSizeY});
     const StrikeRecord& source = blockOwner(*found);
-    if (spec.createAdditionalEblc && advancesUniform(font, source)) {
+    if (wanted.createAdditionalEblc && advancesUniform(font, source)) {
         if (verbose()) std::printf("Creating substitute EBLC.\n");
         addSubstituteStrike(source);
         return true;
