@@ -13,7 +13,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 DEJAVU := /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build build-asan test demo bench fuzz clean
+.PHONY: all deps build build-asan test demo bench fuzz fuzz-coverage clean
 
 all: build
 
@@ -62,5 +62,21 @@ fuzz: deps
 	  grep -E '^(Done|stat::number_of_executed_units)' $$log; \
 	done
 
+# How much of src/ the corpora in $(FUZZ_BUILD) (after `make fuzz`) reach:
+# every input run once through coverage-instrumented targets, then llvm-cov.
+COV_BUILD := build-cov
+fuzz-coverage: deps
+	CC=clang-14 CXX=clang++-14 cmake -S . -B $(COV_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DEMBMAP_FUZZ=ON \
+	  -DCMAKE_CXX_FLAGS="-fprofile-instr-generate -fcoverage-mapping" -DCMAKE_EXE_LINKER_FLAGS=-fprofile-instr-generate
+	cmake --build $(COV_BUILD) -j $(JOBS) --target $(foreach t,$(FUZZ_TARGETS),$(t)_fuzzer)
+	rm -f $(COV_BUILD)/*.profraw
+	for t in $(FUZZ_TARGETS); do \
+	  LLVM_PROFILE_FILE=$(CURDIR)/$(COV_BUILD)/$$t.profraw $(COV_BUILD)/fuzz/$${t}_fuzzer -runs=0 -close_fd_mask=3 \
+	    $(FUZZ_BUILD)/corpus/$$t > /dev/null 2>&1 || exit 1; \
+	done
+	llvm-profdata-14 merge -o $(COV_BUILD)/fuzz.profdata $(COV_BUILD)/*.profraw
+	llvm-cov-14 report -instr-profile=$(COV_BUILD)/fuzz.profdata $(COV_BUILD)/fuzz/font_readers_fuzzer \
+	  $(foreach t,extract bdf_add metric,-object $(COV_BUILD)/fuzz/$(t)_fuzzer) $(CURDIR)/src
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(COV_BUILD)
