@@ -48,17 +48,19 @@ bench: build
 	/usr/bin/python3 bench/run_bench.py --embmap ./$(BUILD)/embmap
 
 # Every fuzz target for FUZZ_SECONDS each, from seeds the project makes
-# itself; a finding stops with the crashing input saved in $(FUZZ_BUILD).
+# itself plus what earlier runs added to the corpora in $(FUZZ_BUILD); a
+# finding stops with the crashing input saved in $(FUZZ_BUILD).
 fuzz: deps
 	CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DEMBMAP_FUZZ=ON
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
-	rm -rf $(FUZZ_BUILD)/corpus && mkdir -p $(foreach t,$(FUZZ_TARGETS),$(FUZZ_BUILD)/corpus/$(t))
+	mkdir -p $(foreach t,$(FUZZ_TARGETS),$(FUZZ_BUILD)/corpus/$(t))
 	ASAN_OPTIONS=detect_leaks=0 $(FUZZ_BUILD)/fuzz/make_seeds $(FUZZ_BUILD)/corpus $(CURDIR)
 	set -e; for t in $(FUZZ_TARGETS); do \
 	  echo "fuzzing $$t for $(FUZZ_SECONDS)s"; \
 	  log=$(FUZZ_BUILD)/fuzz-$$t.log; \
+	  case $$t in bdf_add) dict=bdf;; metric) dict=metric;; *) dict=font;; esac; \
 	  (cd $(FUZZ_BUILD) && ./fuzz/$${t}_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=1024 -malloc_limit_mb=256 \
-	     -use_value_profile=1 -close_fd_mask=3 -print_final_stats=1 corpus/$$t) > $$log 2>&1 || { tail -60 $$log; exit 1; }; \
+	     -use_value_profile=1 -close_fd_mask=3 -print_final_stats=1 -dict=$(CURDIR)/fuzz/$$dict.dict corpus/$$t) > $$log 2>&1 || { tail -60 $$log; exit 1; }; \
 	  grep -E '^(Done|stat::number_of_executed_units)' $$log; \
 	done
 

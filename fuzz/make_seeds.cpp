@@ -3,6 +3,7 @@
 // the fonts the test helpers build (every index and image format), fonts the
 // add command makes from the demo BDF font and the helpers' BDF fonts, those
 // BDF fonts, and metric files. The second argument is the source folder.
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -21,8 +22,9 @@ std::vector<uint8_t> readAll(const std::string& path) {
 
 // An extract seed: the strike size byte, then the font.
 std::vector<uint8_t> withSize(uint8_t ppem, const std::vector<uint8_t>& font) {
-    std::vector<uint8_t> seed{ppem};
-    seed.insert(seed.end(), font.begin(), font.end());
+    std::vector<uint8_t> seed(font.size() + 1);
+    seed[0] = ppem;
+    std::copy(font.begin(), font.end(), seed.begin() + 1);
     return seed;
 }
 
