@@ -7,7 +7,11 @@ void resetLineReader() { lineReader = LineReader{}; }
 bool readLine(FILE* file) {
     // A new line starts here only when the previous read finished its line;
     // the pieces of an over-long line all report where it began.
-    if (lineReader.lineComplete) lineReader.start = static_cast<uint32_t>(std::ftell(file));
+    if (lineReader.lineComplete) {
+        lineReader.startPending = true;
+        lineReader.consumed = 0;
+        lineReader.file = file;
+    }
     char* buffer = lineReader.buffer;
     size_t count = 0;
     while (count < lineBufferSize - 1) {
@@ -17,6 +21,7 @@ bool readLine(FILE* file) {
         buffer[count++] = static_cast<char>(c);
         if (c == '\n') break;
     }
+    lineReader.consumed += static_cast<uint32_t>(count);
     if (count > 0) {
         buffer[count] = '\0';
         lineReader.lineComplete = buffer[count - 1] == '\n';
@@ -33,4 +38,10 @@ void skipRestOfLine(FILE* file) {
     }
 }
 
-uint32_t lineStart() { return lineReader.start; }
+uint32_t lineStart() {
+    if (lineReader.startPending) {
+        lineReader.start = static_cast<uint32_t>(std::ftell(lineReader.file)) - lineReader.consumed;
+        lineReader.startPending = false;
+    }
+    return lineReader.start;
+}

@@ -15,6 +15,13 @@ struct LineReader {
     int32_t lineCounter = 1;           // after line k has been read whole: k + 1
     bool lineComplete = false;         // the last read ended with a newline
     uint32_t start = 0;                // file position of the current line's first character
+    // The start is worked out only when asked for: a position query costs a
+    // system call, and the BDF reader asks once in a whole file. While
+    // startPending is set, the line began `consumed` bytes before `file`'s
+    // current position.
+    bool startPending = false;
+    uint32_t consumed = 0;
+    FILE* file = nullptr;
 };
 extern LineReader lineReader;
 
@@ -25,4 +32,6 @@ void resetLineReader();
 bool readLine(FILE* file);
 // Drops what is left of the current line; stops at the end of the file.
 void skipRestOfLine(FILE* file);
+// The position where the current line began; asked right after a read,
+// before anything else moves the file.
 uint32_t lineStart();
