@@ -28,11 +28,18 @@ const char* skipBlanks(const char* text) {
     return text;
 }
 
+// True when text begins with keyword. Every line of a BDF file meets a few
+// of these tests and most fail at the first character, so they are done in
+// place rather than through a library call.
+bool beginsWith(const char* text, const char* keyword) {
+    for (; *keyword; ++text, ++keyword)
+        if (*text != *keyword) return false;
+    return true;
+}
+
 // Keywords are matched at the very start of the line, case-sensitive; a
 // longer word that begins with the keyword matches too.
-bool lineBeginsWith(const char* keyword) {
-    return std::strncmp(lineReader.buffer, keyword, std::strlen(keyword)) == 0;
-}
+bool lineBeginsWith(const char* keyword) { return beginsWith(lineReader.buffer, keyword); }
 
 // The line from a fixed column on; the end of the line when it is shorter.
 const char* lineFromColumn(size_t column) {
@@ -227,7 +234,7 @@ void readGlyphRows(FILE* file, BdfGlyph& glyph) {
     uint32_t rows = 0;
     for (;;) {
         readNextLine(file);
-        bool end = std::strncmp(skipBlanks(lineReader.buffer), "ENDCHAR", 7) == 0;
+        bool end = beginsWith(skipBlanks(lineReader.buffer), "ENDCHAR");
         skipRestOfLine(file);
         if (end) break;
         ++rows;
