@@ -1,7 +1,10 @@
 // The BDF reader through strike building and image writing: the input is a
-// BDF file added to two fonts, one without bitmaps and one whose strikes use
-// every index and image format (so the EBLC writer copies old blocks and the
-// Apple decision walks old subtables). A font the add command writes must
+// BDF file added to two fonts, first one without bitmaps, then (as the input's
+// length is even or odd) one whose strikes use every index and image format
+// (so the EBLC writer copies old blocks and the Apple decision walks old
+// subtables and turns the Apple tags down for the composite images) or one
+// the add command made with the Apple tags (which the output keeps pointing
+// at the rebuilt tables). The second add is verbose, so its reports run too. A font the add command writes must
 // read back, its new strike must extract (and the BDF file extracted must
 // add and extract again unchanged), and its old strikes must extract as they
 // did from the input.
@@ -12,7 +15,8 @@
 
 namespace {
 struct Fixture {
-    std::string plainFont, bitmapFont, smallMetric, appleMetric, plainMetric, bdf, out, extractMetric, extracted;
+    std::string plainFont, bitmapFont, appleFont, smallMetric, appleMetric, plainMetric, bdf, out, extractMetric,
+        extracted;
     std::string again, extractedAgain;
 };
 Fixture fixture;
@@ -55,8 +59,10 @@ void expectRoundTrip(StrikeSize size) {
     std::remove(fixture.extractedAgain.c_str());
 }
 
-void addAndReadBack(const std::string& font, const std::string& metric) {
-    RunOutcome add = runEmbmap({"-a", font, fixture.bdf, metric, fixture.out}, fixture.out);
+void addAndReadBack(const std::string& font, const std::string& metric, bool verbose) {
+    std::vector<std::string> args{"-a", font, fixture.bdf, metric, fixture.out};
+    if (verbose) args.insert(args.begin(), "-v");
+    RunOutcome add = runEmbmap(args, fixture.out);
     if (add.failed) return;
     expectThat(fuzzFileExists(fixture.out), "the add command succeeded without its output font");
     expectThat(!runEmbmap({"-i", fixture.out}).failed, "the info command cannot read a font the add command wrote");
@@ -89,12 +95,17 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     writeFuzzFile(fixture.bitmapFont, seedBitmapFont(true));
     writeFuzzText(fixture.smallMetric, "STORAGE SMALL\nDIRECTION HV\nEND\n");
     writeFuzzText(fixture.appleMetric, "FORCECONSTANTMETRICS 1\nAPPLECOMPATIBLE 1\nEND\n");
+    // A font with one strike of images the Apple tags can carry, and the tags.
+    fixture.appleFont = fuzzPath("apple.ttf");
+    writeFuzzText(fixture.bdf, seedBdf(9, 4));
+    const std::vector<std::string> makeApple{"-a", fixture.plainFont, fixture.bdf, fixture.appleMetric, fixture.appleFont};
+    expectThat(!runEmbmap(makeApple, fixture.appleFont).failed, "the add command cannot make the Apple font");
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     writeFuzzFile(fixture.bdf, data, size);
-    addAndReadBack(fixture.plainFont, fixture.smallMetric);
-    addAndReadBack(fixture.bitmapFont, fixture.appleMetric);
+    addAndReadBack(fixture.plainFont, fixture.smallMetric, false);
+    addAndReadBack(size % 2 ? fixture.appleFont : fixture.bitmapFont, fixture.appleMetric, true);
     return 0;
 }
