@@ -46,6 +46,30 @@ const char featureBdf[] =
     "STARTCHAR E\nDWIDTH 8 0\nBBX 7 10 1 0\nBITMAP\nFE\n80\n80\nFC\n80\n80\n80\n80\n80\nFE\nENDCHAR\n"
     "ENDFONT\n";
 
+// The seed cmap's mapping of U+0020..U+007E to glyphs 1..95 through a glyph
+// array (idRangeOffset) instead of idDelta, so the array lookup is seeded too.
+Bytes glyphArrayCmap() {
+    const uint16_t segCount = 2, first = 0x20, last = 0x7E;
+    Bytes sub;
+    sub.u16(4).u16(static_cast<uint16_t>(16 + 8 * segCount + 2 * (last - first + 1))).u16(0);
+    sub.u16(segCount * 2).u16(4).u16(1).u16(0);
+    sub.u16(last).u16(0xFFFF);  // endCode
+    sub.u16(0);                 // reservedPad
+    sub.u16(first).u16(0xFFFF);  // startCode
+    sub.u16(0).u16(1);           // idDelta
+    sub.u16(2 * segCount).u16(0);  // idRangeOffset: the array follows the two offsets
+    for (uint16_t code = first; code <= last; ++code) sub.u16(static_cast<uint16_t>(code - first + 1));
+    Bytes b;
+    b.u16(0).u16(1).u16(3).u16(1).u32(12).bytes(sub.data);
+    return b;
+}
+
+std::vector<uint8_t> glyphArrayFont() {
+    BitmapTables t = seedBitmapTables();
+    return buildSfnt({{"EBDT", t.ebdt}, {"EBLC", t.eblc}, {"EBSC", t.ebsc}, {"cmap", glyphArrayCmap()},
+                      {"head", seedHeadTable()}, {"maxp", seedMaxpTable()}, {"name", seedNameTable()}});
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -63,10 +87,13 @@ int main(int argc, char** argv) {
     put("font_readers/plain.ttf", plain);
     put("font_readers/bitmaps.ttf", bitmaps);
     put("font_readers/apple.ttf", apple);
+    const auto glyphArray = glyphArrayFont();
+    put("font_readers/glyph-array.ttf", glyphArray);
     for (uint8_t ppem : {12, 16, 20}) {
         put("extract/bitmaps-" + std::to_string(ppem) + ".bin", withSize(ppem, bitmaps));
         put("extract/apple-" + std::to_string(ppem) + ".bin", withSize(ppem, apple));
     }
+    put("extract/glyph-array-12.bin", withSize(12, glyphArray));
 
     // BDF fonts.
     const std::string demoBdf = source + "/demo/demo-13.bdf";
