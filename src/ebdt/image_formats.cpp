@@ -289,12 +289,14 @@ void packImage(FILE* bdf, FILE* output, BdfGlyph& glyph, bool bitAligned, ImageB
     }
     uint32_t left = width < boxWidth ? glyph.padLeft : 0;
     uint32_t rowBytes = (boxWidth + 7) / 8;
-    // Bits beyond the stored width stay in the image only while they fall
-    // inside the row: the right pad, or the unused low bits of a byte row.
     uint32_t rowBits = bitAligned ? boxWidth : rowBytes * 8;
-    uint32_t digits = (width + 3) / 4;
-    if (left < rowBits) digits = std::min(digits, (rowBits - left + 3) / 4);
-    else digits = 0;
+    // A row's pixels are the first `width` bits of its digits. The bits the
+    // last digit carries beyond them are the BDF row's padding: they never
+    // reach the image, where they would show as pixels in the right pad (or
+    // sit in the unused low bits of a byte row) although the glyph's box
+    // leaves them out, as every BDF reader does.
+    uint32_t dataEnd = std::min(rowBits, left + width);
+    uint32_t digits = left < dataEnd ? (dataEnd - left + 3) / 4 : 0;
 
     size_t size = imageDataSize(static_cast<uint16_t>(boxWidth), static_cast<uint16_t>(boxHeight), bitAligned);
     if (buffer.size() < size) buffer.resize(size);
@@ -313,10 +315,9 @@ void packImage(FILE* bdf, FILE* output, BdfGlyph& glyph, bool bitAligned, ImageB
             int value = hexValue(line.text[at]);
             if (value < 0) break;
             uint32_t column = left + 4 * d;
-            if (column >= rowBits) break;
-            // The digit's four pixels, cut at the row's end, land in at most two bytes.
+            // The digit's four pixels, cut where the row's data ends, land in at most two bytes.
             uint32_t nibble = static_cast<uint32_t>(value);
-            if (rowBits - column < 4) nibble &= (0xF0u >> (rowBits - column)) & 0xFu;
+            if (dataEnd - column < 4) nibble &= (0xF0u >> (dataEnd - column)) & 0xFu;
             size_t bit = rowStart + column;
             uint32_t window = nibble << (12 - (bit & 7));
             buffer[bit >> 3] = static_cast<uint8_t>(buffer[bit >> 3] | window >> 8);

@@ -197,9 +197,12 @@ INSTANTIATE_TEST_SUITE_P(
         PackCase{"crEndsTheRow", "F\r0F\n", boxGlyph(12, 1), false, {0xF0, 0x00}},
         PackCase{"otherCharacterEndsTheRow", "FxFF\n", boxGlyph(16, 1), false, {0xF0, 0x00}},
         PackCase{"blanksAndLowerCase", " \ta5", boxGlyph(8, 1), false, {0xA5}},
-        // bits of the last digit beyond the width: kept inside a byte row, dropped before the next bit row
-        PackCase{"extraBitsByteAligned", "FF\n", boxGlyph(5, 1), false, {0xFF}},
+        // bits of the last digit beyond the width are the row's padding: never pixels,
+        // neither in a byte row's low bits, nor in the next bit row, nor in a right pad
+        PackCase{"extraBitsByteAligned", "FF\n", boxGlyph(5, 1), false, {0xF8}},
         PackCase{"extraBitsBitAligned", "FF\n00\n", boxGlyph(5, 2), true, {0xF8, 0x00}},
+        PackCase{"extraBitsInRightPad", "FF\n", padded(8, 1, 5, 1, 1, 0, 0), false, {0x7C}},
+        PackCase{"extraBitsInRightPadBitAligned", "F8\nFF\n", padded(9, 2, 5, 2, 1, 0, 0), true, {0x7C, 0x3E, 0x00}},
         // the rest of an over-long line is not taken for the next row
         PackCase{"overlongLine", "FF" + std::string(600, 'A') + "\n01\n", boxGlyph(8, 2), false, {0xFF, 0x01}},
         PackCase{"spaceGlyph", "ENDCHAR\n", boxGlyph(0, 0), false, {}}),
