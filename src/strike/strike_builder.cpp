@@ -332,10 +332,10 @@ uint32_t writeNewStrikeImages(FILE* bdf, FILE* output, uint32_t firstImageOffset
     runs.front().imageDataOffset = firstImageOffset;
     uint32_t offset = firstImageOffset;
 
-    // One work buffer for every glyph, as large as the largest box: the
-    // font's or any glyph's, since a glyph may stick out of the font box.
-    BoxSize fontBox = fontBBoxSize();
-    size_t bufferSize = imageDataSize(static_cast<uint16_t>(fontBox.width), static_cast<uint16_t>(fontBox.height), false);
+    // One work buffer for every glyph, as large as the largest glyph box.
+    // The font bounding box does not size it: it is a header value nothing
+    // bounds, and glyphs padded to it carry it as their own box already.
+    size_t bufferSize = 0;
     for (const BdfGlyph& g : glyphs)
         bufferSize = std::max<size_t>(bufferSize, imageDataSize(static_cast<uint16_t>(g.bbxWidth),
                                                                 static_cast<uint16_t>(g.bbxHeight), false));

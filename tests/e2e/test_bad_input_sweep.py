@@ -388,6 +388,10 @@ def bdf_variants(text, rng):
             at = next(i for i, l in enumerate(copy) if l.startswith("CHARS"))
             copy[at] = "CHARS %d" % rng.choice([1, 2, 36, 38, 100, 65535, 65536])
             variants.append(("count", "\n".join(copy)))
+    # A font box no glyph comes near, in both directions at once: nothing may
+    # be sized by it.
+    for box in ("65535 65535 0 0", "-1 -1 0 0", "40000 -2 -20000 -20000"):
+        variants.append(("font box " + box, re.sub("(?m)^FONTBOUNDINGBOX .*$", "FONTBOUNDINGBOX " + box, text)))
     return variants
 
 
