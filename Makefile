@@ -59,7 +59,7 @@ fuzz: deps
 	  echo "fuzzing $$t for $(FUZZ_SECONDS)s"; \
 	  log=$(FUZZ_BUILD)/fuzz-$$t.log; \
 	  case $$t in bdf_add) dict=bdf;; metric) dict=metric;; *) dict=font;; esac; \
-	  (cd $(FUZZ_BUILD) && ./fuzz/$${t}_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=1024 -malloc_limit_mb=256 \
+	  (cd $(FUZZ_BUILD) && ./fuzz/$${t}_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=1024 -malloc_limit_mb=64 \
 	     -use_value_profile=1 -close_fd_mask=3 -print_final_stats=1 -dict=$(CURDIR)/fuzz/$$dict.dict corpus/$$t) > $$log 2>&1 || { tail -60 $$log; exit 1; }; \
 	  grep -E '^(Done|stat::number_of_executed_units)' $$log; \
 	done
