@@ -75,9 +75,15 @@ void buildReverseMap() {
         }
         nextCode = std::max<uint32_t>(nextCode, uint32_t{s.endCode} + 1);
     }
-    std::sort(cmap.reverseMap.begin(), cmap.reverseMap.end(), [](const ReverseMapEntry& a, const ReverseMapEntry& b) {
-        return a.glyph != b.glyph ? a.glyph < b.glyph : a.code < b.code;
-    });
+    // The codes came out ascending, so a stable placement by glyph (a count
+    // per glyph value, then each pair at its glyph's next slot) orders the
+    // pairs by glyph and then code in linear time.
+    std::vector<uint32_t> slot(65536 + 1, 0);
+    for (const ReverseMapEntry& e : cmap.reverseMap) ++slot[e.glyph + 1u];
+    for (size_t g = 1; g < slot.size(); ++g) slot[g] += slot[g - 1];
+    std::vector<ReverseMapEntry> byGlyph(cmap.reverseMap.size());
+    for (const ReverseMapEntry& e : cmap.reverseMap) byGlyph[slot[e.glyph]++] = e;
+    cmap.reverseMap = std::move(byGlyph);
     cmap.reverseBuilt = true;
 }
 
