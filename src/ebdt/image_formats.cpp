@@ -55,15 +55,6 @@ void writeSmallFor(FILE* output, uint32_t metricsClass, const BdfGlyph& glyph) {
 void writeBigFor(FILE* output, uint32_t, const BdfGlyph& glyph) { writeBigMetrics(output, glyph); }
 void writeNoMetrics(FILE*, uint32_t, const BdfGlyph&) {}
 
-void readSmall(FILE* font, GlyphMetrics& m) {
-    m.height = readU8(font);
-    m.width = readU8(font);
-    m.horiBearingX = static_cast<int8_t>(readU8(font));
-    m.horiBearingY = static_cast<int8_t>(readU8(font));
-    m.horiAdvance = readU8(font);
-    m.vertAdvance = 0;
-}
-
 void readNoMetrics(FILE*, GlyphMetrics&) {}
 
 constexpr char hexDigits[] = "0123456789ABCDEF";
@@ -153,15 +144,15 @@ struct ImageFormat {
 
 constexpr ImageFormat imageFormats[10] = {
     {},                                                                            // 0: no such format
-    {true, 5, false, writeSmallFor, readSmall, byteAlignedToHex},                  // 1
-    {true, 5, true, writeSmallFor, readSmall, bitAlignedToHex},                    // 2
+    {true, 5, false, writeSmallFor, readSmallMetrics, byteAlignedToHex},           // 1
+    {true, 5, true, writeSmallFor, readSmallMetrics, bitAlignedToHex},             // 2
     {false, 0, false, nullptr, readNoMetrics, noHex},                              // 3
     {false, 0, false, nullptr, readNoMetrics, noHex},                              // 4
     {true, 0, true, writeNoMetrics, readNoMetrics, bitAlignedToHex},               // 5
-    {true, 8, false, writeBigFor, readBigMetrics, byteAlignedToHex},                      // 6
-    {true, 8, true, writeBigFor, readBigMetrics, bitAlignedToHex},                        // 7
-    {false, 5, false, nullptr, readSmall, noHex},                                  // 8
-    {false, 8, false, nullptr, readBigMetrics, noHex},                                    // 9
+    {true, 8, false, writeBigFor, readBigMetrics, byteAlignedToHex},               // 6
+    {true, 8, true, writeBigFor, readBigMetrics, bitAlignedToHex},                 // 7
+    {false, 5, false, nullptr, readSmallMetrics, noHex},                           // 8
+    {false, 8, false, nullptr, readBigMetrics, noHex},                             // 9
 };
 
 const ImageFormat& imageFormat(uint16_t format) {

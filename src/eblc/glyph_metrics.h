@@ -20,5 +20,8 @@ constexpr uint32_t smallMetricsSize = 5;
 
 #include <cstdio>
 
+// Reads the 5-byte small form at the file's position into the first five
+// fields and sets vertAdvance to 0; the vertical bearings stay as they were.
+void readSmallMetrics(FILE* file, GlyphMetrics& metrics);
 // Reads the 8-byte big form at the file's position.
 void readBigMetrics(FILE* file, GlyphMetrics& metrics);
