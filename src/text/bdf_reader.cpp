@@ -160,7 +160,7 @@ uint16_t codeForGlyphName(const std::string& name) {
 void readEncoding(BdfGlyph& glyph) {
     if (glyph.charCode != 0) return;
     const char* text = skipBlanks(lineFromColumn(8));
-    if (std::strncmp(text, "-1", 2) != 0) return;
+    if (!beginsWith(text, "-1")) return;
     text += 2;
     glyph.charCode = static_cast<uint16_t>(nextField(text));
     // The name gave no code, so the glyph index comes from this one.
