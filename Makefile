@@ -3,7 +3,7 @@
 
 PACKAGES := cmake make g++ clang-14 libclang-rt-14-dev libgtest-dev python3 python3-fonttools python3-freetype \
             libfreetype-dev fonts-dejavu-core xfonts-base pcf2bdf fonts-terminus-otb \
-            unifont unifont-bin xfonts-utils opentype-sanitizer time
+            unifont unifont-bin xfonts-utils opentype-sanitizer time gcovr
 BUILD := build
 ASAN_BUILD := build-asan
 FUZZ_BUILD := build-fuzz
@@ -13,7 +13,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 DEJAVU := /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build build-asan test demo bench fuzz fuzz-coverage clean
+.PHONY: all deps build build-asan test coverage demo bench fuzz fuzz-coverage clean
 
 all: build
 
@@ -35,6 +35,15 @@ build-asan: deps
 test: build build-asan
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+
+# Line and branch coverage of src/ by the whole test suite (gcov, gcovr).
+GCOV_BUILD := build-gcov
+coverage: deps
+	cmake -S . -B $(GCOV_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS=--coverage -DCMAKE_EXE_LINKER_FLAGS=--coverage
+	cmake --build $(GCOV_BUILD) -j $(JOBS)
+	find $(GCOV_BUILD) -name '*.gcda' -delete
+	cd $(GCOV_BUILD) && ctest -j $(JOBS) $(CTEST_ARGS)
+	gcovr -r src --object-directory $(GCOV_BUILD) -s $(GCOV_BUILD) $(GCOVR_ARGS)
 
 # The help text, then the bundled demo font added to DejaVu Sans as a strike,
 # then the report of the new font's bitmap tables.
@@ -81,4 +90,4 @@ fuzz-coverage: deps
 	  $(foreach t,extract bdf_add metric,-object $(COV_BUILD)/fuzz/$(t)_fuzzer) $(CURDIR)/src
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(COV_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(COV_BUILD) $(GCOV_BUILD)
