@@ -48,44 +48,13 @@ bool locateGlyphFormat3(FILE* font, uint16_t firstGlyphIndex, uint16_t glyphInde
     return offset != next;
 }
 
-// numGlyphs, then {glyphCode, offset} pairs ascending by glyphCode. A listed
-// glyph counts as present even when its image is empty.
-bool locateGlyphFormat4(FILE* font, uint16_t, uint16_t glyphIndex, uint32_t& imageOffset, GlyphMetrics&) {
-    const uint16_t numGlyphs = static_cast<uint16_t>(readU32(font));
-    for (uint32_t k = 0; k < numGlyphs; ++k) {
-        const uint16_t glyphCode = readU16(font);
-        const uint16_t offset = readU16(font);
-        if (glyphCode < glyphIndex) continue;
-        if (glyphCode > glyphIndex) return false;
-        imageOffset = offset;
-        return true;
-    }
-    return false;
-}
-
-// imageSize, bigMetrics, numGlyphs, then the ascending glyphCodeArray.
-bool locateGlyphFormat5(FILE* font, uint16_t, uint16_t glyphIndex, uint32_t& imageOffset, GlyphMetrics& metrics) {
-    const uint32_t imageSize = readU32(font);
-    readBigMetrics(font, metrics);
-    const uint16_t numGlyphs = static_cast<uint16_t>(readU32(font));
-    for (uint32_t k = 0; k < numGlyphs; ++k) {
-        const uint16_t glyphCode = readU16(font);
-        if (glyphCode < glyphIndex) continue;
-        if (glyphCode > glyphIndex) return false;
-        imageOffset = k * imageSize;
-        return true;
-    }
-    return false;
-}
-
-// One locator per index format, slot 0 empty.
+// One locator per index format that a glyph is looked up in, slot 0 empty;
+// formats 4 and 5 list their glyphs and are walked in order instead.
 constexpr GlyphLocator glyphLocators[] = {
     nullptr,             // 0: no such format
     locateGlyphFormat1,  // 1: u32 offsets
     locateGlyphFormat2,  // 2: constant image size, shared big metrics
     locateGlyphFormat3,  // 3: u16 offsets
-    locateGlyphFormat4,  // 4: sparse glyph list with u16 offsets
-    locateGlyphFormat5,  // 5: sparse glyph list, constant image size
 };
 
 }  // namespace

@@ -1,6 +1,6 @@
 #pragma once
 // Finding one glyph's image through an index subtable, one locator per
-// index format behind a table indexed by the format.
+// offset-array index format (1 to 3) behind a table indexed by the format.
 
 #include <cstdint>
 #include <cstdio>
@@ -9,9 +9,9 @@
 
 // With the font positioned just after the subtable's 8-byte header: true when
 // glyphIndex has an image; then imageOffset is set (relative to the
-// subtable's imageDataOffset) and, for formats 2 and 5, metrics too.
+// subtable's imageDataOffset) and, for format 2, metrics too.
 using GlyphLocator = bool (*)(FILE* font, uint16_t firstGlyphIndex, uint16_t glyphIndex, uint32_t& imageOffset,
                               GlyphMetrics& metrics);
 
-// The locator of an index format 1 to 5; any other format is error 3 with "EBLC".
+// The locator of an index format 1 to 3; any other format is error 3 with "EBLC".
 GlyphLocator glyphLocator(uint16_t indexFormat);

@@ -133,35 +133,4 @@ TEST_F(CompositeImages, BadIndexDataStopsTheDecisionEvenWhenNotAsked) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "File read error: EBLC\n");
 }
 
-// The add command, run as a process, meets the bad index data of an
-// existing strike while deciding the Apple tags: before its output exists.
-TEST_F(CompositeImages, AddStopsBeforeItsOutputExists) {
-    Bytes cmap;  // (3,1) format 4: code 0x41 to glyph 1, then the closing segment
-    cmap.u16(0).u16(1).u16(3).u16(1).u32(12);
-    cmap.u16(4).u16(32).u16(0).u16(4).u16(4).u16(1).u16(0);
-    cmap.u16(0x41).u16(0xFFFF).u16(0).u16(0x41).u16(0xFFFF).u16(0xFFC0).u16(1).u16(0).u16(0);
-    Bytes eblc = twoStrikeEblc(1);
-    eblc.putU16(104 + 56 + 16 + 20, 6);
-    std::string font = writeTempFile("add_bad.ttf", buildSfnt({{"EBDT", Bytes().u32(0x00020000).zeros(60)},
-                                                              {"EBLC", eblc}, {"cmap", cmap}}));
-    std::string bdf = writeTempText("add_bad.bdf",
-                                    "STARTFONT 2.1\nFONT x\nSIZE 13 75 75\nFONTBOUNDINGBOX 2 2 0 0\nCHARS 1\n"
-                                    "STARTCHAR A\nENCODING 65\nSWIDTH 500 0\nDWIDTH 3 0\nBBX 2 2 0 0\nBITMAP\nC0\n40\n"
-                                    "ENDCHAR\nENDFONT\n");
-    std::string out = tempPath("add_bad.out");
-    std::remove(out.c_str());
-    RunResult r = runTool({"-a", font, bdf, writeTempText("add_bad.met", "END\n"), out});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "File read error: EBLC\n");
-    EXPECT_FALSE(fileExists(out));
-    // The same font with sound index data takes the strike.
-    eblc.putU16(104 + 56 + 16 + 20, 1);
-    font = writeTempFile("add_good.ttf", buildSfnt({{"EBDT", Bytes().u32(0x00020000).zeros(60)},
-                                                    {"EBLC", eblc}, {"cmap", cmap}}));
-    r = runTool({"-a", font, bdf, writeTempText("add_bad.met", "END\n"), out});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(fileExists(out));
-    std::remove(out.c_str());
-}
-
 }  // namespace

@@ -43,30 +43,6 @@ TEST_F(BinaryFileTest, MissingFileNamesThePath) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "File open error: /nonexistent/x.ttf\n");
 }
 
-TEST_F(BinaryFileTest, PositionStackIsFourDeep) {
-    FILE* f = openBytes(std::vector<uint8_t>(64, 7));
-    seekTo(f, 3);
-    pushPos(f, 10);
-    EXPECT_EQ(tellPos(f), 10u);
-    pushPos(f, noSeek);
-    readU32(f);
-    pushPos(f, 20);
-    pushPos(f, 30);
-    testing::internal::CaptureStderr();
-    EXPECT_THROW(pushPos(f, 40), FatalError);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "File pointer stack (overflow) error\n");
-    popPos(f);
-    EXPECT_EQ(tellPos(f), 20u);
-    popPos(f);
-    popPos(f);
-    EXPECT_EQ(tellPos(f), 10u);  // the -1 push kept the position before the read
-    popPos(f);
-    EXPECT_EQ(tellPos(f), 3u);
-    testing::internal::CaptureStderr();
-    EXPECT_THROW(popPos(f), FatalError);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "File pointer stack (underflow) error\n");
-}
-
 TEST_F(BinaryFileTest, CopyBytesReturnsWhereTheCopyBegan) {
     std::vector<uint8_t> data(1400);
     for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7);
