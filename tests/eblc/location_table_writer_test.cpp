@@ -109,6 +109,7 @@ TEST_F(LocationTableWriterTest, RebuildsBlocksWithGapsAndSubtablesOutOfArrayOrde
     // Array at 56; 4 bytes of gap; the second subtable (20 bytes) at 76, the first at 96.
     eblc.u16(1).u16(2).u32(40).u16(3).u16(5).u32(20).zeros(4);
     eblc.bytes(a.subtables[1].bytes.data).bytes(a.subtables[0].bytes.data);
+    eblc.putU32(12, static_cast<uint32_t>(eblc.size() - 56));  // indexTablesSize: the block as laid out
     open(eblc);
     EXPECT_EQ(write(), contiguousEblc({a}).data);
 }

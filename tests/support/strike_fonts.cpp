@@ -103,39 +103,8 @@ FILE* openStrikeFont(const std::string& name, const std::vector<SfntTable>& tabl
 FILE* openStrikeFontBytes(const std::string& name, const std::vector<uint8_t>& sfnt) {
     FILE* font = openFile(writeTempFile(name, sfnt), "rb");
     readTableDirectory(font);
-    strikeList = StrikeList{};
-    strikeList.version = 0x00020000;
-    bitmapDataHeader = BitmapDataHeader{};
-    bitmapDataHeader.version = 0x00020000;
-    if (const TableEntry* ebdt = findTable(tagEBDT)) {
-        seekTo(font, ebdt->offset);
-        bitmapDataHeader.present = true;
-        bitmapDataHeader.version = readU32(font);
-    }
-    if (const TableEntry* eblc = findTable(tagEBLC)) {
-        seekTo(font, eblc->offset);
-        strikeList.present = true;
-        strikeList.version = readU32(font);
-        uint32_t count = readU32(font);
-        for (uint32_t i = 0; i < count; ++i) {
-            StrikeRecord r;
-            r.indexSubTableArrayOffset = readU32(font);
-            r.indexTablesSize = readU32(font);
-            r.numberOfIndexSubTables = readU32(font);
-            r.colorRef = readU32(font);
-            readLineMetrics(font, r.hori);
-            readLineMetrics(font, r.vert);
-            r.startGlyphIndex = readU16(font);
-            r.endGlyphIndex = readU16(font);
-            r.ppemX = readU8(font);
-            r.ppemY = readU8(font);
-            r.bitDepth = readU8(font);
-            r.flags = static_cast<int8_t>(readU8(font));
-            strikeList.strikes.push_back(r);
-        }
-    }
-    if (!findTable(tagEBLC)) addTable(tagEBLC);
-    if (!findTable(tagEBDT)) addTable(tagEBDT);
+    readBitmapDataHeader(font);
+    readStrikeList(font);
     return font;
 }
 

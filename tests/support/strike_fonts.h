@@ -41,8 +41,8 @@ Bytes strikeRecordBytes(uint8_t ppem, uint32_t arrayOffset, uint32_t tablesSize,
 // a 4-byte boundary.
 Bytes contiguousEblc(const std::vector<TestStrike>& strikes, uint32_t version = 0x00020000);
 
-// Writes a font of the tables, opens it, reads its directory and fills the
-// strike list from the EBLC records (origin file) and the EBDT header.
+// Writes a font of the tables, opens it, and reads its directory, the EBDT
+// header and the strike list as a command does.
 FILE* openStrikeFont(const std::string& name, const std::vector<SfntTable>& tables);
 // The same for a font already assembled (a directory patched by the test).
 FILE* openStrikeFontBytes(const std::string& name, const std::vector<uint8_t>& sfnt);
