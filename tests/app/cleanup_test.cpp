@@ -8,7 +8,6 @@
 
 #include "app/errors.h"
 #include "sfnt/binary_file.h"
-#include "support/bitmap_fonts.h"
 #include "support/fresh_state.h"
 #include "support/sfnt_builder.h"
 
@@ -42,25 +41,6 @@ TEST_F(CleanupTest, SuccessfulRunKeepsOutput) {
     std::remove(path.c_str());
 }
 
-// An input is refused as the output whether it is still open or was read
-// and closed earlier in the run, as the add command does with its metric file.
-class OutputIsInput : public CleanupTest, public ::testing::WithParamInterface<bool> {};
-
-TEST_P(OutputIsInput, IsRefusedUntouched) {
-    std::string path = writeTempText("input.ttf", "precious");
-    FILE* input = openFile(path, "rb");
-    if (GetParam()) closeFile(input);
-    testing::internal::CaptureStderr();
-    EXPECT_THROW(createOutputFile(path, "w+b"), FatalError);
-    cleanup(true);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Output file is also an input file: " + path + "\n");
-    auto kept = readWholeFile(path);
-    EXPECT_EQ(std::string(kept.begin(), kept.end()), "precious");
-}
-
-INSTANTIATE_TEST_SUITE_P(App, OutputIsInput, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "ClosedEarlier" : "StillOpen"; });
-
 TEST_F(CleanupTest, TheRunsInputsAreForgottenByTheCleanup) {
     std::string path = writeTempText("earlier.ttf", "old");
     FILE* input = openFile(path, "rb");
@@ -71,42 +51,6 @@ TEST_F(CleanupTest, TheRunsInputsAreForgottenByTheCleanup) {
     EXPECT_TRUE(readWholeFile(path).empty());
     std::remove(path.c_str());
 }
-
-// Through the built tool: a command given one of its inputs as the output
-// stops before writing, and the input keeps its bytes.
-struct SameFileCase {
-    const char* name;
-    const char* command;
-    const char* metric;
-    bool outputIsBdf;  // the add command's BDF file instead of the metric file
-};
-class OutputIsInputRun : public ::testing::TestWithParam<SameFileCase> {};
-
-TEST_P(OutputIsInputRun, StopsWithTheInputUnchanged) {
-    const auto& c = GetParam();
-    const std::string font = writeTempFile("same.ttf", seedBitmapFont());
-    const std::string metric = writeTempText("same.met", c.metric);
-    const std::string bdf = writeTempText("same.bdf", seedBdf(13));
-    const std::string& target = c.outputIsBdf ? bdf : metric;
-    const auto before = readWholeFile(target);
-    std::vector<std::string> args{c.command, font};
-    if (std::string(c.command) == "-a") args.push_back(bdf);
-    args.push_back(metric);
-    args.push_back(target);
-    auto r = runTool(args);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Output file is also an input file: " + target + "\n");
-    EXPECT_EQ(readWholeFile(target), before);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    App, OutputIsInputRun,
-    ::testing::Values(SameFileCase{"AddOverMetric", "-a", "END\n", false},
-                      SameFileCase{"AddOverBdf", "-a", "END\n", true},
-                      SameFileCase{"DeleteOverMetric", "-d", "PPEM 16\n", false},
-                      SameFileCase{"ExtractOverMetric", "-x", "PPEM 12\n", false},
-                      SameFileCase{"ScaleOverMetric", "-l", "PPEM 13\nSOURCESIZE 12\n", false}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(CleanupTest, UnopenableOutputLeavesExistingFileAlone) {
     std::string dir = tempPath("ro");

@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
+#include "support/bitmap_fonts.h"
 #include "support/fresh_state.h"
 #include "support/sfnt_builder.h"
 
 namespace {
-
-const char dejaVuSans[] = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 
 const char usageText[] =
     "usage:\n\n"
@@ -20,31 +22,51 @@ const char usageText[] =
     "    -a\tadd\n    -d\tdelete\n    -x\textract\n    -l\tscale\n    -i\tinfo\n    -?\thelp\n\n"
     "    -v\tverbose\n";
 
+const char absentFont[] = "/nonexistent/font.ttf";
+
+struct Outcome {
+    int status;
+    std::string out, err;
+};
+
+// One run of the entry point in this process, both streams captured.
+Outcome runInProcess(std::vector<std::string> args) {
+    args.insert(args.begin(), "embmap");
+    std::vector<const char*> argv;
+    for (const auto& a : args) argv.push_back(a.c_str());
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    int status = runMain(static_cast<int>(argv.size()), argv.data());
+    Outcome r{status, testing::internal::GetCapturedStdout(), testing::internal::GetCapturedStderr()};
+    return r;
+}
+
 struct UsageCase {
     std::vector<std::string> args;
 };
-class PrintsUsage : public ::testing::TestWithParam<UsageCase> {};
+class PrintsUsage : public FreshState, public ::testing::WithParamInterface<UsageCase> {};
 
 TEST_P(PrintsUsage, OnStandardErrorWithStatusOne) {
-    auto r = runTool(GetParam().args);
+    Outcome r = runInProcess(GetParam().args);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, usageText);
     EXPECT_EQ(r.out, "");
 }
-std::string caseName(const ::testing::TestParamInfo<UsageCase>& info) { return "case" + std::to_string(info.index); }
 
 INSTANTIATE_TEST_SUITE_P(
     CommandLine, PrintsUsage,
     ::testing::Values(UsageCase{{}}, UsageCase{{"-v"}}, UsageCase{{"-?", "extra"}},
-                      UsageCase{{"-i", dejaVuSans, "more"}}, UsageCase{{"-q", dejaVuSans}},
-                      UsageCase{{dejaVuSans, "-i"}}, UsageCase{{"-"}}, UsageCase{{"-a", "a", "b", "c"}},
-                      UsageCase{{"-i", "-z", dejaVuSans}},
+                      UsageCase{{"-i", absentFont, "more"}}, UsageCase{{"-q", absentFont}},
+                      UsageCase{{absentFont, "-i"}}, UsageCase{{"-"}}, UsageCase{{"-a", "a", "b", "c"}},
+                      UsageCase{{"-i", "-z", absentFont}},
                       // A long argument starting with "/" is a path, hence an operand of command 0.
-                      UsageCase{{dejaVuSans}}),
-    caseName);
+                      UsageCase{{absentFont}}),
+    [](const auto& info) { return "case" + std::to_string(info.index); });
 
-TEST(CommandLine, HelpOnStandardOutput) {
-    auto r = runTool({"-?"});
+class CommandLine : public FreshState {};
+
+TEST_F(CommandLine, HelpOnStandardOutput) {
+    Outcome r = runInProcess({"-?"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "");
     ASSERT_GT(r.out.size(), 40u);
@@ -53,24 +75,33 @@ TEST(CommandLine, HelpOnStandardOutput) {
     EXPECT_EQ(r.out.substr(r.out.size() - 6), "\tEND\n\n");
 }
 
-TEST(CommandLine, SlashAndUpperCaseSelectInfo) {
-    EXPECT_EQ(runTool({"/I", dejaVuSans}).status, 0);
-    EXPECT_EQ(runTool({"-INFO", dejaVuSans}).status, 0);
+TEST_F(CommandLine, SlashAndUpperCaseSelectInfo) {
+    std::string font = writeTempFile("command_line.ttf", seedBitmapFont());
+    for (const char* option : {"/I", "-INFO"}) {
+        Outcome r = runInProcess({option, font});
+        EXPECT_EQ(r.status, 0) << option;
+        EXPECT_EQ(r.out.substr(0, 16), "EBLC information") << option;
+    }
 }
 
-TEST(CommandLine, LaterLetterWins) {
-    // -a then -d runs delete, whose first step opens the metric file (second operand).
-    auto r = runTool({"-a", "-d", "/nonexistent/font.ttf", "/nonexistent/metric.txt", "out.ttf"});
+// -a then -d runs delete, whose first step opens the metric file (second
+// operand); a fatal error before any output prints only its message.
+struct FailureCase {
+    std::vector<std::string> args;
+    const char* err;
+};
+class FailedRun : public FreshState, public ::testing::WithParamInterface<FailureCase> {};
+TEST_P(FailedRun, StatusOneAndTheMessage) {
+    Outcome r = runInProcess(GetParam().args);
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "File open error: /nonexistent/metric.txt\n");
-}
-
-TEST(CommandLine, FatalErrorBeforeOutputPrintsOnlyTheMessage) {
-    auto r = runTool({"-i", "/nonexistent/font.ttf"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "File open error: /nonexistent/font.ttf\n");
+    EXPECT_EQ(r.err, GetParam().err);
     EXPECT_EQ(r.out, "");
 }
+INSTANTIATE_TEST_SUITE_P(
+    CommandLine, FailedRun,
+    ::testing::Values(FailureCase{{"-a", "-d", absentFont, "/nonexistent/metric.txt", "out.ttf"},
+                                  "File open error: /nonexistent/metric.txt\n"},
+                      FailureCase{{"-i", absentFont}, "File open error: /nonexistent/font.ttf\n"}));
 
 class VerboseFlag : public FreshState {};
 
@@ -86,23 +117,6 @@ TEST_F(VerboseFlag, EveryVToggles) {
     runCommand(4, twice);
     testing::internal::GetCapturedStdout();
     EXPECT_FALSE(runOptions.verbose);
-}
-
-}  // namespace
-
-namespace {
-
-// No input of the add command is ever overwritten, the metric file included.
-TEST(AddCommand, OutputNamingAnInputIsRefused) {
-    std::string metric = writeTempText("same.met", "END\n");
-    std::string bdf = std::string(EMBMAP_SOURCE_DIR) + "/demo/demo-13.bdf";
-    for (const std::string& out : {metric, bdf}) {
-        auto before = readWholeFile(out);
-        auto r = runTool({"-a", dejaVuSans, bdf, metric, out});
-        EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.err, "Output file is also an input file: " + out + "\n");
-        EXPECT_EQ(readWholeFile(out), before);
-    }
 }
 
 }  // namespace

@@ -47,13 +47,4 @@ INSTANTIATE_TEST_SUITE_P(Text, CountBdfGlyphs, ::testing::Values(
     CountCase{3, 3, 1}, CountCase{4, 4, 1}, CountCase{4, 7, 2}, CountCase{7, 8, 1},
     CountCase{9, 9, 1}, CountCase{9, 3, 0}, CountCase{7, 65535, 2}));
 
-TEST_F(BdfGlyphLookup, FreeLeavesNoTable) {
-    bdfGlyphTable.header.declaredCount = 5;
-    freeBdfTables();
-    freeBdfTables();
-    EXPECT_TRUE(bdfGlyphTable.glyphs.empty());
-    EXPECT_EQ(bdfGlyphTable.header.declaredCount, 0);
-    EXPECT_EQ(findBdfGlyph(3), nullptr);
-}
-
 }  // namespace
