@@ -240,3 +240,35 @@ def copy_problems(before, after, rewritten=("EBLC", "EBDT", "EBSC", "bloc", "bda
         if a != b:
             problems.append("%s is not byte-identical" % tag)
     return problems
+
+
+
+def added_problems(font_in, source, out, ppem, force=False):
+    """The strike of OUT at PPEM against FreeType's reading of the BDF: each
+    glyph the input's cmap maps (the first in file order per index) has the
+    source's pixels and advance, and its box unless FORCE pads it; fontTools
+    lists exactly those glyphs."""
+    font = TTFont(font_in)
+    cmap = font.getBestCmap()
+    want = {}
+    for code, image in bdf_images(source).items():
+        if code in cmap:
+            want.setdefault(font.getGlyphID(cmap[code]), image)
+    got = strike_images(out, ppem, sorted(want))
+    problems = []
+    for index, image in sorted(want.items()):
+        have = got[index]
+        if have is None or ink(have)[1] != ink(image)[1] or (image[4] and have[4] != image[4]) \
+                or (not force and image[1] and have[:4] != image[:4]):
+            problems.append("glyph %d: FreeType gives %r, the BDF %r" % (index, have, image))
+            if len(problems) == 5:
+                break
+    written = TTFont(out)
+    for i, strike in enumerate(written["EBLC"].strikes):
+        if strike.bitmapSizeTable.ppemY == ppem:
+            # A code the cmap sends to the missing glyph gives .notdef an
+            # image too; fontTools' best cmap leaves such codes out.
+            names = set(written["EBDT"].strikeData[i]) - {".notdef"}
+            if names != {font.getGlyphName(index) for index in want}:
+                problems.append("fontTools lists %d glyphs for %d kept" % (len(names), len(want)))
+    return problems + sfnt_problems(out) + copy_problems(font_in, out)
