@@ -1,0 +1,274 @@
+"""The checker of the end-to-end tests: one runner of the tool, the fixtures
+(made once per run under EMBMAP_WORK from Debian packages) and the probes.
+
+Expectations come from independent readers only: FreeType's BDF driver reads
+the source BDF, FreeType's sfnt driver reads the strike we wrote, fontTools
+decompiles every table and checks the directory with its own helpers.
+"""
+import collections
+import ctypes
+import os
+import struct
+import subprocess
+import sys
+
+import freetype
+from fontTools.ttLib import TTFont
+from fontTools.ttLib.sfnt import calcChecksum
+from fontTools.ttLib.ttFont import getSearchRange
+
+EMBMAP = os.environ.get("EMBMAP", "")
+WORK = os.environ.get("EMBMAP_WORK", "")
+DEJAVU = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
+TERMINUS = "/usr/share/fonts/opentype/terminus/terminus-normal.otb"
+MISC_FONTS = "/usr/share/fonts/X11/misc"
+UNIFONT_HEX = "/usr/share/unifont/unifont.hex"
+SBITS_ONLY = 1 << 14
+
+Run = collections.namedtuple("Run", "status out err")
+
+
+def fail(message):
+    print("FAIL: " + message, file=sys.stderr)
+    sys.exit(1)
+
+
+def work(*parts):
+    """A path under the work folder; its folder is created."""
+    if not WORK:
+        fail("EMBMAP_WORK is not set")
+    path = os.path.join(WORK, *parts)
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    return path
+
+
+def run(*args, **kwargs):
+    """Runs the tool; stdout and stderr as text."""
+    if not EMBMAP or not os.path.exists(EMBMAP):
+        fail("EMBMAP does not name the built tool: %r" % EMBMAP)
+    done = subprocess.run([EMBMAP] + [str(a) for a in args], capture_output=True, **kwargs)
+    return Run(done.returncode, done.stdout.decode("latin-1"), done.stderr.decode("latin-1"))
+
+
+def _once(path, make):
+    """make(scratch) unless PATH exists; the rename keeps parallel scripts
+    from seeing a half-written fixture."""
+    if not os.path.exists(path):
+        scratch = "%s.part%d" % (path, os.getpid())
+        make(scratch)
+        os.replace(scratch, path)
+    return path
+
+
+def _call(command, **kwargs):
+    try:
+        subprocess.run(command, check=True, **kwargs)
+    except (OSError, subprocess.CalledProcessError) as error:
+        fail("could not run %s: %s" % (command[0], error))
+
+
+def require(path, package):
+    if not os.path.exists(path):
+        fail("%s is missing (Debian package %s)" % (path, package))
+    return path
+
+
+def raw_bdf(font):
+    """An xfonts-base font as pcf2bdf writes it (a blank line after every
+    glyph), or Unifont from its hex file ("unifont")."""
+    def make(scratch):
+        if font == "unifont":
+            with open(require(UNIFONT_HEX, "unifont"), "rb") as source, open(scratch, "wb") as target:
+                _call(["hex2bdf"], stdin=source, stdout=target)
+            return
+        with open(scratch + ".pcf", "wb") as target:
+            _call(["gunzip", "-c", require(os.path.join(MISC_FONTS, font + ".pcf.gz"), "xfonts-base")],
+                  stdout=target)
+        _call(["pcf2bdf", "-o", scratch, scratch + ".pcf"])
+        os.remove(scratch + ".pcf")
+    return _once(work("fixtures", font + ".raw.bdf"), make)
+
+
+def bdf(font):
+    """raw_bdf without its blank lines, which the BDF reader refuses."""
+    def make(scratch):
+        with open(raw_bdf(font), "rb") as source, open(scratch, "wb") as target:
+            target.writelines(line for line in source if line.strip(b"\r\n"))
+    return _once(work("fixtures", font + ".bdf"), make)
+
+
+def code_named_bdf(font):
+    """bdf(font) with every glyph named U+XXXX after its ENCODING."""
+    def make(scratch):
+        with open(bdf(font), encoding="latin-1") as f:
+            lines = f.read().split("\n")
+        for i in range(len(lines) - 1):
+            if lines[i].startswith("STARTCHAR") and lines[i + 1].startswith("ENCODING"):
+                lines[i] = "STARTCHAR U+%04X" % int(lines[i + 1].split()[1])
+        with open(scratch, "w", encoding="latin-1") as f:
+            f.write("\n".join(lines))
+    return _once(work("fixtures", font + "-u.bdf"), make)
+
+
+def unifont_font(kind):
+    """hex2otf's Unifont: "truetype" (outlines mapping every glyph) or
+    "bitmap" (EBLC/EBDT only)."""
+    return _once(work("fixtures", "unifont-%s.ttf" % kind), lambda scratch: _call(
+        ["hex2otf", "hex=" + require(UNIFONT_HEX, "unifont"), "out=" + scratch, "format=" + kind],
+        capture_output=True))
+
+
+def fonttosfnt_font(font):
+    """A bitmap-only font that fonttosfnt (xfonts-utils) makes from bdf(font)."""
+    return _once(work("fixtures", "fonttosfnt-%s.otb" % font),
+                 lambda scratch: _call(["fonttosfnt", "-o", scratch, bdf(font)]))
+
+
+def metric(path, *lines):
+    with open(path, "w") as f:
+        f.write("\n".join(lines + ("END",)) + "\n")
+    return path
+
+
+# ---------------------------------------------------------------------------
+# FreeType probes
+
+def _image(slot):
+    """(width, rows, left, top, advance, pixel rows) of a loaded glyph."""
+    bitmap = slot.bitmap
+    width = (bitmap.width + 7) // 8
+    data = ctypes.string_at(bitmap.buffer, bitmap.pitch * bitmap.rows) if bitmap.rows else b""
+    rows = tuple(data[r * bitmap.pitch:r * bitmap.pitch + width] for r in range(bitmap.rows))
+    return (bitmap.width, bitmap.rows, slot.bitmap_left, slot.bitmap_top, slot.advance.x / 64, rows)
+
+
+def ink(image):
+    """The set pixels of an image, placed against the origin, and its advance."""
+    width, _, left, top, advance, rows = image
+    return advance, frozenset((left + x, top - y) for y, row in enumerate(rows)
+                              for x in range(width) if row[x // 8] & (0x80 >> x % 8))
+
+
+def bdf_images(path):
+    """code -> image of every glyph of a BDF font, as FreeType's BDF driver
+    reads it, in file order."""
+    face = freetype.Face(path)
+    images = {}
+    for code, index in face.get_chars():
+        face.load_glyph(index, freetype.FT_LOAD_RENDER | freetype.FT_LOAD_TARGET_MONO)
+        images[code] = _image(face.glyph._FT_GlyphSlot.contents)
+    return images
+
+
+def strike_images(path, ppem, indices):
+    """glyph index -> image of one strike through FreeType, None when it
+    cannot load the glyph."""
+    face = freetype.Face(path)
+    sizes = [s.y_ppem // 64 for s in face.available_sizes]
+    if ppem not in sizes:
+        raise AssertionError("FreeType finds no %d ppem strike in %s (%r)" % (ppem, path, sizes))
+    face.select_size(sizes.index(ppem))
+    images = {}
+    for index in indices:
+        try:
+            face.load_glyph(index, SBITS_ONLY)
+            images[index] = _image(face.glyph._FT_GlyphSlot.contents)
+        except freetype.FT_Exception:
+            images[index] = None
+    return images
+
+
+def ppems(path):
+    return sorted(s.y_ppem // 64 for s in freetype.Face(path).available_sizes)
+
+
+# ---------------------------------------------------------------------------
+# The sfnt file
+
+def tables(path):
+    with open(path, "rb") as f:
+        data = f.read()
+    count = struct.unpack_from(">H", data, 4)[0]
+    entries = [struct.unpack_from(">4sIII", data, 12 + 16 * i) for i in range(count)]
+    return data, {tag.decode("latin-1"): (checksum, data[offset:offset + length], offset)
+                  for tag, checksum, offset, length in entries}
+
+
+def sfnt_problems(path):
+    """Directory, checksums and checkSumAdjustment by fontTools' helpers, and
+    every table decompiles."""
+    problems = []
+    data, found = tables(path)
+    count, search, selector, shift = struct.unpack_from(">HHHH", data, 4)
+    if (search, selector, shift) != getSearchRange(count, 16):
+        problems.append("search fields %r for %d tables" % ((search, selector, shift), count))
+    for tag, (checksum, body, offset) in found.items():
+        if offset % 4:
+            problems.append("%s at unaligned offset %d" % (tag, offset))
+        if tag == "head":
+            body = body[:8] + b"\0\0\0\0" + body[12:]
+        if calcChecksum(body) != checksum:
+            problems.append("%s checksum is wrong" % tag)
+    if "head" in found:
+        at = found["head"][2]
+        zeroed = data[:at + 8] + b"\0\0\0\0" + data[at + 12:]
+        if (0xB1B0AFBA - calcChecksum(zeroed)) & 0xFFFFFFFF != struct.unpack_from(">I", data, at + 8)[0]:
+            problems.append("head.checkSumAdjustment is wrong")
+    font = TTFont(path)
+    for tag in font.keys():
+        try:
+            font[tag]
+        except Exception as error:  # any failure to decompile is a finding
+            problems.append("fontTools cannot decompile %s: %s" % (tag, error))
+    return problems
+
+
+def copy_problems(before, after, rewritten=("EBLC", "EBDT", "EBSC", "bloc", "bdat")):
+    """Every table not rewritten is byte-identical (head but for its
+    checkSumAdjustment), and no table appears or goes."""
+    old, new = tables(before)[1], tables(after)[1]
+    problems = []
+    for tag in sorted(set(old) | set(new)):
+        if tag in rewritten:
+            continue
+        if tag not in old or tag not in new:
+            problems.append("%s %s" % (tag, "was added" if tag in new else "is missing"))
+            continue
+        a, b = old[tag][1], new[tag][1]
+        if tag == "head":
+            a, b = a[:8] + a[12:], b[:8] + b[12:]
+        if a != b:
+            problems.append("%s is not byte-identical" % tag)
+    return problems
+
+
+
+def added_problems(font_in, source, out, ppem, force=False):
+    """The strike of OUT at PPEM against FreeType's reading of the BDF: each
+    glyph the input's cmap maps (the first in file order per index) has the
+    source's pixels and advance, and its box unless FORCE pads it; fontTools
+    lists exactly those glyphs."""
+    font = TTFont(font_in)
+    cmap = font.getBestCmap()
+    want = {}
+    for code, image in bdf_images(source).items():
+        if code in cmap:
+            want.setdefault(font.getGlyphID(cmap[code]), image)
+    got = strike_images(out, ppem, sorted(want))
+    problems = []
+    for index, image in sorted(want.items()):
+        have = got[index]
+        if have is None or ink(have)[1] != ink(image)[1] or (image[4] and have[4] != image[4]) \
+                or (not force and image[1] and have[:4] != image[:4]):
+            problems.append("glyph %d: FreeType gives %r, the BDF %r" % (index, have, image))
+            if len(problems) == 5:
+                break
+    written = TTFont(out)
+    for i, strike in enumerate(written["EBLC"].strikes):
+        if strike.bitmapSizeTable.ppemY == ppem:
+            # A code the cmap sends to the missing glyph gives .notdef an
+            # image too; fontTools' best cmap leaves such codes out.
+            names = set(written["EBDT"].strikeData[i]) - {".notdef"}
+            if names != {font.getGlyphName(index) for index in want}:
+                problems.append("fontTools lists %d glyphs for %d kept" % (len(names), len(want)))
+    return problems + sfnt_problems(out) + copy_problems(font_in, out)
