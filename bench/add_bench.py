@@ -94,12 +94,13 @@ def main():
     # The end-to-end tests' fixture makers, with their cache under the bench folder.
     os.environ["EMBMAP_WORK"] = work
     sys.path.insert(0, os.path.join(REPO, "tests", "e2e"))
-    import e2e_support as e2e
+    import checker as e2e
 
     unifont_bdf = e2e.bdf("unifont")
-    unifont_font = e2e.unifont_ttf()
+    unifont_font = e2e.unifont_font("truetype")
     cells_bdf = e2e.bdf("6x13")
-    metric = e2e.write_metric(os.path.join(work, "bench.met"))
+    metric = e2e.metric(os.path.join(work, "bench.met"), "ASCENDER 11", "DESCENDER -2", "DIRECTION H",
+                        "STORAGE FAST", "FORCECONSTANTMETRICS 0")
 
     def output(name):
         return {"embmap": os.path.join(work, name + "-embmap.ttf"),

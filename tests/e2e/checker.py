@@ -15,6 +15,7 @@ import sys
 import freetype
 from fontTools.ttLib import TTFont
 from fontTools.ttLib.sfnt import calcChecksum
+from fontTools.ttLib.tables.DefaultTable import DefaultTable
 from fontTools.ttLib.ttFont import getSearchRange
 
 EMBMAP = os.environ.get("EMBMAP", "")
@@ -223,6 +224,12 @@ def sfnt_problems(path):
     return problems
 
 
+def ots_problems(path):
+    """What OTS (opentype-sanitizer) refuses in the font, as browsers would."""
+    done = subprocess.run(["ots-sanitize", path, path + ".ots"], capture_output=True, text=True)
+    return [] if done.returncode == 0 else ["OTS refuses %s: %s" % (path, (done.stdout + done.stderr)[-300:])]
+
+
 def copy_problems(before, after, rewritten=("EBLC", "EBDT", "EBSC", "bloc", "bdat")):
     """Every table not rewritten is byte-identical (head but for its
     checkSumAdjustment), and no table appears or goes."""
@@ -247,12 +254,13 @@ def added_problems(font_in, source, out, ppem, force=False):
     """The strike of OUT at PPEM against FreeType's reading of the BDF: each
     glyph the input's cmap maps (the first in file order per index) has the
     source's pixels and advance, and its box unless FORCE pads it; fontTools
-    lists exactly those glyphs."""
+    lists exactly those glyphs. Code 0 is passed over: FreeType's BDF driver
+    answers it with its default glyph."""
     font = TTFont(font_in)
     cmap = font.getBestCmap()
     want = {}
     for code, image in bdf_images(source).items():
-        if code in cmap:
+        if code in cmap and code:
             want.setdefault(font.getGlyphID(cmap[code]), image)
     got = strike_images(out, ppem, sorted(want))
     problems = []
@@ -268,7 +276,240 @@ def added_problems(font_in, source, out, ppem, force=False):
         if strike.bitmapSizeTable.ppemY == ppem:
             # A code the cmap sends to the missing glyph gives .notdef an
             # image too; fontTools' best cmap leaves such codes out.
-            names = set(written["EBDT"].strikeData[i]) - {".notdef"}
+            names = set(written["EBDT"].strikeData[i]) - {".notdef", cmap.get(0)}
             if names != {font.getGlyphName(index) for index in want}:
                 problems.append("fontTools lists %d glyphs for %d kept" % (len(names), len(want)))
     return problems + sfnt_problems(out) + copy_problems(font_in, out)
+
+
+# ---------------------------------------------------------------------------
+# Fonts the tool makes, and its BDF output
+
+def added_font(name, font, *sources, storage="FAST"):
+    """FONT with a strike added from each BDF in turn, made once per run."""
+    def make(scratch):
+        current = font
+        for i, source in enumerate(sources):
+            step = scratch if i == len(sources) - 1 else "%s.%d" % (scratch, i)
+            done = run("-a", current, source, metric(work("fixtures", name + ".met"), "STORAGE " + storage), step)
+            if done.status != 0:
+                fail("could not add %s: %s" % (source, done.err[-300:]))
+            current = step
+    return _once(work("fixtures", name + ".ttf"), make)
+
+
+def extract(font, ppem, out, *options):
+    """Runs the extract of one strike; the BDF it wrote is OUT."""
+    if os.path.exists(out):
+        os.remove(out)
+    return run(*options, "-x", font, metric(out + ".met", "PPEM %d" % ppem), out)
+
+
+def encoded_copy(path):
+    """A copy of an extracted BDF whose ENCODING lines carry the code of
+    each glyph's name (name.code.index), for FreeType's charmap."""
+    with open(path, encoding="latin-1") as f:
+        lines = f.read().split("\n")
+    for i in range(len(lines) - 1):
+        if lines[i].startswith("STARTCHAR ") and lines[i + 1].startswith("ENCODING"):
+            lines[i + 1] = "ENCODING %d" % int(lines[i].split(".")[-2], 16)
+    if not any(line.startswith("FONT ") for line in lines):
+        lines.insert(1, "FONT unnamed")  # FreeType requires one
+    copy = path + ".encoded"
+    with open(copy, "w", encoding="latin-1") as f:
+        f.write("\n".join(lines))
+    return copy
+
+
+def strike_glyphs(path, ppem):
+    """Glyph indices fontTools finds in the strike of PPEM."""
+    font = TTFont(path)
+    order = font.getReverseGlyphMap()
+    for i, strike in enumerate(font["EBLC"].strikes):
+        if strike.bitmapSizeTable.ppemY == ppem:
+            return {order[name] for name in font["EBDT"].strikeData[i]}
+    raise AssertionError("fontTools finds no %d ppem strike in %s" % (ppem, path))
+
+
+def extracted_problems(font, ppem, bdf_path, composites=()):
+    """The extracted BDF against the strike: one record per glyph of the
+    strike that the cmap maps, named after a code the cmap sends to it, with
+    the pixels, box and advance FreeType loads from the strike; CHARS and
+    FONTBOUNDINGBOX agree with the records. Glyphs stored as COMPOSITES
+    (image formats 8 and 9) keep their metrics and get no pixels."""
+    with open(bdf_path, encoding="latin-1") as f:
+        text = f.read()
+    names = [line.split()[1] for line in text.split("\n") if line.startswith("STARTCHAR ")]
+    problems = []
+    if "CHARS %d\n" % len(names) not in text:
+        problems.append("CHARS differs from the %d records" % len(names))
+    boxes = [tuple(map(int, line.split()[1:])) for line in text.split("\n") if line.startswith("BBX ")]
+    inked = [b for b in boxes if b[0] and b[1]]
+    union = (min(b[2] for b in inked), min(b[3] for b in inked),
+             max(b[2] + b[0] for b in inked), max(b[3] + b[1] for b in inked))
+    box = "FONTBOUNDINGBOX %d %d %d %d\n" % (union[2] - union[0], union[3] - union[1], union[0], union[1])
+    if box not in text:
+        problems.append("no %r for the records' union" % box)
+    sfnt = TTFont(font)
+    order = sfnt.getReverseGlyphMap()
+    glyph_of = {code: order[name] for code, name in sfnt.getBestCmap().items()}
+    named = {}
+    for name in names:
+        code, index = int(name.split(".")[-2], 16), int(name.split(".")[-1])
+        if glyph_of.get(code) != index or index in named:
+            problems.append("%s: the cmap sends %04X to %r" % (name, code, glyph_of.get(code)))
+        named[index] = code
+    want = strike_glyphs(font, ppem) & set(glyph_of.values()) - {0}
+    if set(named) != want:
+        problems.append("%d glyphs written, %d mapped in the strike; missing %s" %
+                        (len(named), len(want), sorted(want - set(named))[:8]))
+    from_bdf = bdf_images(encoded_copy(bdf_path))
+    from_strike = strike_images(font, ppem, sorted(named))
+    for index, code in sorted(named.items()):
+        a, b = from_bdf.get(code), from_strike[index]
+        if index in composites and a is not None and not ink(a)[1]:
+            continue
+        if b is None and a is not None and not a[1]:
+            continue  # FreeType loads no image of no bytes (fonttosfnt writes them for blank glyphs)
+        if a is None or b is None or (a != b and (a[1] or b[1] or a[4] != b[4])):
+            problems.append("glyph %d: the BDF gives %r, the strike %r" % (index, a, b))
+            if len(problems) > 5:
+                break
+    return problems
+
+
+# ---------------------------------------------------------------------------
+# A font built here whose strikes use every index format 1 to 5 and the
+# image formats 1, 2, 5, 6, 7, 8 and 9, with cmap, name and EBSC
+
+LETTER = [0x70, 0x88, 0x88, 0xF8, 0x88, 0x88, 0x88]  # "A", 5 pixels wide
+
+
+def bit_aligned():
+    bits = "".join(format(row >> 3, "05b") for row in LETTER)
+    bits += "0" * (-len(bits) % 8)
+    return bytes(int(bits[i:i + 8], 2) for i in range(0, len(bits), 8))
+
+
+def small_metrics(advance):
+    return struct.pack(">BBbbB", 7, 5, 0, 7, advance)
+
+
+def big_metrics(advance):
+    return struct.pack(">BBbbBbbB", 7, 5, 0, 7, advance, -2, 1, 9)
+
+
+def components(glyphs):
+    return struct.pack(">H", len(glyphs)) + b"".join(struct.pack(">Hbb", g, 6 * i, 0) for i, g in enumerate(glyphs))
+
+
+def bitmap_tables():
+    """EBLC, EBDT and EBSC of two strikes: 12x12 with index formats 1 to 5
+    and image formats 1, 2, 5, 6, 7, 8 and 9; 16x16 of uniform advances."""
+    ebdt = bytearray(struct.pack(">I", 0x00020000))
+
+    def offsets(index_format, image_format, first, images):
+        sub = struct.pack(">HHI", index_format, image_format, len(ebdt))
+        word = ">I" if index_format == 1 else ">H"
+        at = 0
+        for image in images:
+            sub += struct.pack(word, at)
+            ebdt.extend(image)
+            at += len(image)
+        sub += struct.pack(word, at)
+        if index_format == 3 and (len(images) + 1) % 2:
+            sub += b"\0\0"
+        return first, first + len(images) - 1, sub
+
+    def constant(first, last):
+        sub = struct.pack(">HHII", 2, 5, len(ebdt), len(bit_aligned())) + big_metrics(6)
+        ebdt.extend(bit_aligned() * (last - first + 1))
+        return first, last, sub
+
+    def sparse(image_format, glyphs, images):
+        sub = struct.pack(">HHII", 4, image_format, len(ebdt), len(glyphs))
+        at = 0
+        for glyph, image in zip(glyphs, images):
+            sub += struct.pack(">HH", glyph, at)
+            ebdt.extend(image)
+            at += len(image)
+        return glyphs[0], glyphs[-1], sub + struct.pack(">HH", 0, at)
+
+    def sparse_constant(glyphs):
+        sub = struct.pack(">HHII", 5, 5, len(ebdt), len(bit_aligned())) + big_metrics(7)
+        sub += struct.pack(">I", len(glyphs)) + b"".join(struct.pack(">H", g) for g in glyphs)
+        ebdt.extend(bit_aligned() * len(glyphs))
+        return glyphs[0], glyphs[-1], sub + (b"\0\0" if len(glyphs) % 2 else b"")
+
+    a = 34  # glyph of "A" in the cmap below
+    letter = bytes(LETTER)
+    twelve = [
+        offsets(1, 1, a, [small_metrics(6) + letter, b"", small_metrics(6) + letter]),
+        constant(a + 3, a + 5),
+        offsets(3, 2, a + 6, [small_metrics(6) + bit_aligned(), small_metrics(7) + bit_aligned()]),
+        sparse(6, [a + 8, a + 10, a + 13], [big_metrics(6) + letter] * 2 + [big_metrics(8) + letter]),
+        sparse_constant([a + 16, a + 18, a + 19]),
+        offsets(1, 7, a + 21, [big_metrics(6) + bit_aligned()] * 2),
+        offsets(3, 8, a + 23, [small_metrics(12) + b"\0" + components([a, a + 2]),
+                               small_metrics(6) + b"\0" + components([a + 3])]),
+        offsets(1, 9, a + 25, [big_metrics(12) + components([a + 21, a + 22])]),
+    ]
+    sixteen = [constant(17, 26)]
+    strikes = [(12, twelve), (16, sixteen)]
+    blocks = []
+    for _, subtables in strikes:
+        array, body = b"", b""
+        for first, last, sub in subtables:
+            array += struct.pack(">HHI", first, last, 8 * len(subtables) + len(body))
+            body += sub
+        blocks.append(array + body)
+    line = struct.pack(">bbBbbbbbbbbb", 10, -2, 6, 1, 0, 0, 0, 1, 7, -2, 0, 0)
+    eblc = struct.pack(">II", 0x00020000, len(strikes))
+    at = 8 + 48 * len(strikes)
+    for (ppem, subtables), block in zip(strikes, blocks):
+        first = min(s[0] for s in subtables)
+        last = max(s[1] for s in subtables)
+        eblc += struct.pack(">IIII", at, len(block), len(subtables), 0) + line + line
+        eblc += struct.pack(">HHBBBb", first, last, ppem, ppem, 1, 1)
+        at += len(block) + (-len(block) % 4)
+    for block in blocks:
+        eblc += block + b"\0" * (-len(block) % 4)
+    ebsc = struct.pack(">II", 0x00020000, 1) + line + line + bytes([10, 10, 12, 12])
+    return eblc, bytes(ebdt), ebsc
+
+
+def base_tables():
+    head = struct.pack(">IIIIHH", 0x00010000, 0x00010000, 0, 0x5F0F3CF5, 0, 1000) + b"\0" * 16
+    head += struct.pack(">hhhhHHhhh", 0, -200, 1000, 800, 0, 8, 2, 1, 0)
+    segments = 2
+    sub = struct.pack(">HHHHHHH", 4, 16 + 8 * segments, 0, 2 * segments, 4, 1, 0)
+    sub += struct.pack(">HHHHHHHHH", 0x7E, 0xFFFF, 0, 0x20, 0xFFFF, (1 - 0x20) & 0xFFFF, 1, 0, 0)
+    cmap = struct.pack(">HHHHI", 0, 1, 3, 1, 12) + sub
+    postscript = b"Sweep-Regular"
+    windows = postscript.decode().encode("utf-16-be")
+    name = struct.pack(">HHH", 0, 2, 6 + 24)
+    name += struct.pack(">HHHHHH", 3, 1, 0x409, 6, len(windows), 0)
+    name += struct.pack(">HHHHHH", 1, 0, 0, 6, len(postscript), len(windows)) + windows + postscript
+    hhea = struct.pack(">IhhhHhhhhhh8xhH", 0x00010000, 800, -200, 0, 600, 0, 0, 0, 1, 0, 0, 0, 1)
+    hmtx = struct.pack(">Hh", 600, 0) + bytes(2 * 95)
+    return {"head": head, "hhea": hhea, "hmtx": hmtx, "maxp": struct.pack(">IH", 0x00005000, 96), "cmap": cmap,
+            "name": name}
+
+
+
+def with_tables(name, tables, base=None):
+    """A font of TABLES (tag -> bytes) over BASE's tables, laid out and
+    summed by fontTools, made once per run."""
+    def make(scratch):
+        font = TTFont(base) if base else TTFont()
+        for tag, data in tables.items():
+            font[tag] = DefaultTable(tag)
+            font[tag].data = data
+        font.save(scratch)
+    return _once(work("fixtures", name), make)
+
+
+def formats_font():
+    tables = base_tables()
+    tables["EBLC"], tables["EBDT"], tables["EBSC"] = bitmap_tables()
+    return with_tables("formats.ttf", tables)

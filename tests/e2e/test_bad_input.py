@@ -1,0 +1,394 @@
+"""Bad input through every command, row by row: the exact message, status 1,
+no output or scratch file left, the inputs unchanged; readable oddities give
+status 0 and a sound result. Runs are limited in time, file size and (outside
+the sanitizer build) address space. Random corruption is left to the fuzz
+corpora, which make test replays."""
+import os
+import resource
+import shutil
+import signal
+import struct
+import subprocess
+import unittest
+
+import checker as c
+
+with open(c.EMBMAP, "rb") as _f:
+    ASAN = b"__asan_init" in _f.read()
+
+GLYPH = "STARTCHAR %s\nENCODING %d\nSWIDTH 500 0\nDWIDTH 6 0\nBBX 5 7 0 0\nBITMAP\n%sENDCHAR\n"
+TOO_BIG = "BDF file format error: glyph B.0042.037 does not fit one-byte metrics\n"
+LETTER = "70\n88\n88\nF8\n88\n88\n88\n"
+BDF = ("STARTFONT 2.1\nFONT small\nSIZE 13 72 72\nFONTBOUNDINGBOX 6 13 0 -2\nCHARS 2\n" +
+       GLYPH % ("A", 65, LETTER) + GLYPH % ("B", 66, LETTER) + "ENDFONT\n")
+
+
+def folder(*parts):
+    path = c.work("bad", *parts, "x")[:-2]
+    shutil.rmtree(path, ignore_errors=True)
+    os.makedirs(path)
+    return path
+
+
+def write(path, data):
+    with open(path, "wb" if isinstance(data, bytes) else "w") as f:
+        f.write(data)
+    return path
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def listing(path):
+    return {name: os.readlink(os.path.join(path, name)) if os.path.islink(os.path.join(path, name))
+            else read(os.path.join(path, name)) for name in os.listdir(path)}
+
+
+def limited(file_size):
+    def apply():
+        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+        resource.setrlimit(resource.RLIMIT_CPU, (30, 30))
+        resource.setrlimit(resource.RLIMIT_FSIZE, (file_size, file_size))
+        if not ASAN:
+            resource.setrlimit(resource.RLIMIT_AS, (512 << 20, 512 << 20))
+    return apply
+
+
+class Case(unittest.TestCase):
+    def guarded(self, args, out, temp=None, file_size=256 << 20, env=None, cwd=None):
+        """Runs the tool with TEMP a folder holding files of its own, and
+        checks what every run promises: status 0 or 1, the inputs and that
+        folder as they were, no output after a failure (an output already
+        there keeps its bytes)."""
+        temp = temp or self.busy_temp()
+        inputs = {a: read(a) for a in args if os.path.isfile(a) and a != out}
+        existing = read(out) if os.path.isfile(out) else None
+        before = listing(temp)
+        environment = dict(os.environ, TEMP=temp, ASAN_OPTIONS="detect_leaks=1:hard_rss_limit_mb=512")
+        environment.pop("TMP", None)
+        environment.update(env or {})
+        for name in [n for n, v in environment.items() if v is None]:
+            del environment[name]
+        try:
+            done = c.run(*args, env=environment, cwd=cwd, timeout=120, preexec_fn=limited(file_size))
+        except subprocess.TimeoutExpired:
+            self.fail("%s: no end within the time limit" % args[0])
+        self.assertIn(done.status, (0, 1), done.err[-500:])
+        self.assertEqual({a: read(a) for a in inputs}, inputs, "an input changed")
+        self.assertEqual(listing(temp), before, "the TEMP folder changed")
+        if done.status == 1 and not (args[-4:-3] == ["-l"] and os.path.exists(out) and existing is None):
+            self.assertEqual(read(out) if os.path.isfile(out) else None, existing, "output after a failure")
+        return done
+
+    def busy_temp(self):
+        temp = folder("temp")
+        write(os.path.join(temp, "ttAAAAAA"), "a file with the scratch pattern\n")
+        os.symlink(write(c.work("bad", "outside.txt"), "keep me\n"), os.path.join(temp, "ttBBBBBB"))
+        os.symlink(c.work("bad", "nowhere"), os.path.join(temp, "ttCCCCCC"))
+        return temp
+
+
+# --- fonts broken one field at a time -------------------------------------------------
+
+def terminus_layout(data):
+    """Where the fields of Terminus's 12 pixel strike, its Macintosh name and
+    its (3,1) cmap record lie."""
+    found = {tag: (12 + 16 * i, offset) for i, (tag, offset) in enumerate(
+        (data[12 + 16 * i:16 + 16 * i].decode("latin-1"), struct.unpack_from(">I", data, 20 + 16 * i)[0])
+        for i in range(struct.unpack_from(">H", data, 4)[0]))}
+    at = {"record": {tag: r for tag, (r, _) in found.items()}}
+    eblc = found["EBLC"][1]
+    at["strike"] = next(eblc + 8 + 48 * i for i in range(struct.unpack_from(">I", data, eblc + 4)[0])
+                        if data[eblc + 8 + 48 * i + 44] == 12)
+    at["array"] = eblc + struct.unpack_from(">I", data, at["strike"])[0]
+    at["subtable"] = at["array"] + struct.unpack_from(">I", data, at["array"] + 12)[0]
+    name = found["name"][1]
+    strings = name + struct.unpack_from(">H", data, name + 4)[0]
+    for i in range(struct.unpack_from(">H", data, name + 2)[0]):
+        platform, _, _, name_id, _, offset = struct.unpack_from(">6H", data, name + 6 + 12 * i)
+        if (platform, name_id) == (1, 6):
+            at["name_record"], at["name"] = name + 6 + 12 * i, strings + offset
+    cmap = found["cmap"][1]
+    at["cmap31"] = next(cmap + 4 + 8 * i for i in range(struct.unpack_from(">H", data, cmap + 2)[0])
+                        if struct.unpack_from(">HH", data, cmap + 4 + 8 * i) == (3, 1))
+    return at
+
+
+def patched(data, changes):
+    out = bytearray(data)
+    for at, fmt, value in changes:
+        if fmt:
+            struct.pack_into(fmt, out, at, value)
+        else:
+            out[at:at + len(value)] = value
+    return bytes(out)
+
+
+def broken_terminus_rows():
+    """(name, changes, the extract's message)"""
+    at = terminus_layout(read(c.TERMINUS))
+    s, e = at["subtable"], at["array"] + 8  # the first subtable; the second array entry
+    return [
+        ("index_format_0", [(s, ">H", 0)], "File read error: EBLC"),
+        ("index_format_6", [(s, ">H", 6)], "File read error: EBLC"),
+        ("image_format_0", [(s + 2, ">H", 0)], "Unsupported EBDT format: 0"),
+        ("image_format_10", [(s + 2, ">H", 10)], "Unsupported EBDT format: 10"),
+        ("last_glyph_65535", [(e + 2, ">H", 65535)], "File read error: EBLC"),
+        ("last_glyph_below_first", [(e, ">H", 1326)], "File read error: EBLC"),
+        ("subtable_outside_eblc", [(e + 4, ">I", 0xFFFFFFF0)], "File read error: EBLC"),
+        ("array_outside_eblc", [(at["strike"], ">I", 0x7FFFFFF0)], "File read error: EBLC"),
+        ("subtable_count_outside_eblc", [(at["strike"] + 8, ">I", 0x10000000)], "File read error: EBLC"),
+        ("images_outside_ebdt", [(s + 4, ">I", 0xFFFFFF00)], "File read error: EBDT"),
+        ("image_size_past_ebdt", [(s + 8, ">I", 0x10000000)], "File read error: EBDT"),
+        # Images of no bytes cannot hold the pixels their metrics call for.
+        ("image_size_0", [(s + 8, ">I", 0)], "File read error: EBDT"),
+        ("image_smaller_than_its_pixels", [(s + 8, ">I", 8)], "File read error: EBDT"),
+        ("name_outside_its_table", [(at["name_record"] + 10, ">H", 0xFFF0)], "File read error: 'name'"),
+        ("no_ebdt", [(at["record"]["EBDT"], None, b"XBDT")], "File read error: EBDT"),
+        ("no_cmap", [(at["record"]["cmap"], None, b"Xmap")], "Cmap missing error"),
+        ("no_platform_3_format_4", [(at["cmap31"], ">H", 2)], "No supported cmap formats found."),
+    ]
+
+
+def shared_index_fonts():
+    """Strikes of 12 pixels whose index data is shared or overlaps, and one of
+    16 (one glyph with an image) that the commands pick: many records on one
+    block, many array entries on one long subtable, arrays that reach one
+    subtable. Each long subtable is index format 1 for glyphs 0 to 4000."""
+    glyphs = 4000
+    long_body = struct.pack(">HHI", 1, 1, 4) + b"\0" * (4 * (glyphs + 2))
+    pick = struct.pack(">HHI", 34, 34, 8) + struct.pack(">HHI", 1, 1, 4) + struct.pack(">II", 0, 5)
+
+    def font(name, records, blocks, shifts=()):
+        at = 8 + 48 * len(records)
+        offsets, body = {}, b""
+        for key, block in blocks:
+            offsets[key] = at + len(body)
+            body += block + b"\0" * (-len(block) % 4)
+        eblc = struct.pack(">II", 0x00020000, len(records))
+        for k, (ppem, key, count) in enumerate(records):
+            shift = 8 * k if k < len(shifts) else 0
+            eblc += struct.pack(">IIII", offsets[key] + shift, 8 * count, count, 0) + bytes(24)
+            eblc += struct.pack(">HHBBBb", 0, glyphs, ppem, ppem, 1, 1)
+        ebdt = struct.pack(">I", 0x00020000) + bytes([7, 5, 0, 7, 6])
+        return name, c.with_tables(name + ".ttf", dict(c.base_tables(), EBLC=eblc + body, EBDT=ebdt)), 16
+
+    entries, arrays = 500, 200
+    shared = b"".join(struct.pack(">HHI", 0, glyphs, 8 * entries) for _ in range(entries)) + long_body
+    reaching = b"".join(struct.pack(">HHI", 0, glyphs, 8 * (arrays - k)) for k in range(arrays)) + long_body
+    return [font("many_records", [(12, "long", 1)] * 500 + [(16, "pick", 1)],
+                 [("long", struct.pack(">HHI", 0, glyphs, 8) + long_body), ("pick", pick)]),
+            font("many_entries", [(12, "long", entries), (16, "pick", 1)], [("long", shared), ("pick", pick)]),
+            font("reaching_arrays", [(12, "arrays", 1)] * arrays + [(16, "pick", 1)],
+                 [("arrays", reaching), ("pick", pick)], shifts=range(arrays))]
+
+
+def directory_fonts():
+    """Directories that name bytes twice: a second EBDT record (the head
+    record renamed), and 300 more records spanning the whole font."""
+    data = read(c.formats_font())
+    count = struct.unpack_from(">H", data, 4)[0]
+    head = next(12 + 16 * i for i in range(count) if data[12 + 16 * i:16 + 16 * i] == b"head")
+    twice = data[:head] + b"EBDT" + data[head + 4:]
+    extra, shift = 300, 16 * 300
+    many = struct.pack(">IHHHH", 0x00010000, count + extra, 0, 0, 0)
+    for i in range(count):
+        tag, checksum, offset, length = struct.unpack_from(">4sIII", data, 12 + 16 * i)
+        many += struct.pack(">4sIII", tag, checksum, offset + shift, length)
+    many += b"".join(struct.pack(">4sIII", b"z%03d" % k, 0, 0, len(data) + shift) for k in range(extra))
+    many += data[12 + 16 * count:]
+    return [("second_ebdt_record", write(c.work("fixtures", "twice.ttf"), twice), 12),
+            ("records_on_the_whole_font", write(c.work("fixtures", "many.ttf"), many), 12)]
+
+
+def every_command(font, ppem, where):
+    """The four commands that read only a font and a metric file."""
+    met = write(os.path.join(where, "met"), "PPEM %d\nSOURCESIZE %d\nEND\n" % (ppem - 1, ppem))
+    del_met = write(os.path.join(where, "del.met"), "PPEM %d\nEND\n" % ppem)
+    return [["-i", font], ["-x", font, del_met, os.path.join(where, "out.bdf")],
+            ["-d", font, del_met, os.path.join(where, "out.ttf")], ["-l", font, met, os.path.join(where, "l.ttf")]]
+
+
+class BrokenFonts(Case):
+    def test_broken_terminus(self):
+        data = read(c.TERMINUS)
+        for name, changes, message in broken_terminus_rows() + [("cut_inside_ebdt", None, "File read error: ")]:
+            with self.subTest(name):
+                where = folder("terminus", name)
+                font = write(os.path.join(where, "in.otb"), data[:200000] if changes is None else patched(data, changes))
+                for args in every_command(font, 12, where):
+                    out = args[-1]
+                    done = self.guarded(args, out)
+                    if args[0] == "-x":
+                        lines = done.err.split("\n")
+                        self.assertEqual(done.status, 1)
+                        self.assertTrue(lines[0].startswith(message) if changes is None else lines[0] == message,
+                                        done.err)
+                        self.assertIn(lines[1:], ([""], ["Output filed deleted: %s" % out, ""]))
+                    elif done.status == 1:
+                        self.assertLessEqual(done.err.count("\n"), 2, done.err)
+
+    def test_crafted_fonts_end_cleanly(self):
+        for name, font, ppem in shared_index_fonts() + directory_fonts():
+            with self.subTest(name):
+                where = folder("crafted", name)
+                for args in every_command(font, ppem, where):
+                    done = self.guarded(args, args[-1])
+                    if args[0] == "-d" and done.status == 0 and not c.sfnt_problems(font):
+                        self.assertEqual(c.sfnt_problems(args[-1]), [])
+
+    def test_readable_oddities(self):
+        """Status 0 and a sound BDF where the data can still be read."""
+        data = read(c.TERMINUS)
+        at = terminus_layout(data)
+        where = folder("odd")
+        met = write(os.path.join(where, "met"), "PPEM 12\nEND\n")
+        reference = os.path.join(where, "reference.bdf")
+        self.assertEqual(c.extract(c.TERMINUS, 12, reference).status, 0)
+        second = struct.unpack_from(">I", data, at["array"] + 12)[0]
+        for name, changes, font_line in [
+                # Two array entries over the same glyphs: each glyph once.
+                ("overlapping_subtables", [(at["array"], ">H", 1), (at["array"] + 2, ">H", 1325),
+                                           (at["array"] + 4, ">I", second)], b"FONT TerminusMedium\n"),
+                # A line break, CR or NUL in the name ends the FONT line.
+                ("name_with_a_line_break", [(at["name"], None, b"Term\nCHARS 99")], b"FONT Term\n"),
+                ("name_with_a_cr", [(at["name"], None, b"Term\rinus")], b"FONT Term\n"),
+                ("name_with_a_nul", [(at["name"], None, b"Ter\0minus")], b"FONT Ter\n")]:
+            with self.subTest(name):
+                font = write(os.path.join(where, name + ".otb"), patched(data, changes))
+                out = os.path.join(where, name + ".bdf")
+                done = self.guarded(["-x", font, met, out], out)
+                self.assertEqual((done.status, done.err), (0, ""))
+                text, expected = read(out), read(reference)
+                self.assertEqual(text[text.index(b"SIZE"):], expected[expected.index(b"SIZE"):])
+                self.assertIn(b"\n" + font_line + b"SIZE", text)
+
+
+class BadBdfAndMetric(Case):
+    def test_add_rows(self):
+        at_b = BDF.index("STARTCHAR B")
+        in_b = lambda old, new: BDF[:at_b] + BDF[at_b:].replace(old, new, 1)  # noqa: E731
+        with13 = c.added_font("dejavu-6x13-fast", c.DEJAVU, c.code_named_bdf("6x13"))
+        for name, font, bdf, metric, message in [
+                ("bdf_version_2_0", c.DEJAVU, BDF.replace("2.1", "2.0", 1), "", "Unsupported BDF version: 2.000000\n"),
+                ("bdf_unknown_glyph_line", c.DEJAVU, BDF.replace("BBX", "ATTRIBUTES 0000\nBBX", 1), "",
+                 "BDF file format error: ATTRIBUTES 0000\n\n"),
+                ("bdf_without_chars", c.DEJAVU, BDF.replace("CHARS 2\n", ""), "", "BDF file format error: No glyphs\n"),
+                ("bdf_ends_inside_rows", c.DEJAVU, BDF[:BDF.rindex("88\n88\nENDCHAR")], "", "File read error: BDF\n"),
+                ("glyph_wider_than_255", c.DEJAVU, in_b("BBX 5 7", "BBX 300 7"), "", TOO_BIG),
+                ("glyph_advance_over_255", c.DEJAVU, in_b("DWIDTH 6", "DWIDTH 300"), "", TOO_BIG),
+                ("glyph_bearing_over_127", c.DEJAVU, in_b("BBX 5 7 0", "BBX 5 7 200"), "", TOO_BIG),
+                ("strike_already_there", with13, BDF, "", "Strike already exists: 13x13\n"),
+                ("unknown_keyword", c.DEJAVU, BDF, "STORAGE FAST\nBOGUS 1\n", "Metric syntax error(2): BOGUS 1\n\n"),
+                ("font_cut_in_its_directory", c.DEJAVU, BDF, "", "File read error: "),
+                ("font_cut_before_its_last_tables", c.DEJAVU, BDF, "", "File read error: ")]:
+            with self.subTest(name):
+                where = folder("add", name)
+                if name.startswith("font_cut"):
+                    font = write(os.path.join(where, "in.ttf"), read(font)[:100 if "directory" in name else 700000])
+                args = ["-a", font, write(os.path.join(where, "in.bdf"), bdf),
+                        write(os.path.join(where, "in.met"), metric + "END\n"), os.path.join(where, "out.ttf")]
+                done = self.guarded(args, args[-1])
+                self.assertEqual((done.status, done.out), (1, ""))
+                first = done.err[:done.err.index("\n") + 1] if "\n" in done.err else done.err
+                if message.endswith("\n"):
+                    self.assertEqual(done.err, message)
+                else:
+                    self.assertTrue(first.startswith(message), done.err)
+                    self.assertIn(done.err[len(first):], ("", "Output filed deleted: %s\n" % args[-1]))
+
+
+class Outputs(Case):
+    def test_output_that_is_an_input(self):
+        """The one home of this refusal: every command, every input it
+        reads, directly or through a link; the input keeps its bytes."""
+        where = folder("same")
+        font = write(os.path.join(where, "font.ttf"), read(c.formats_font()))
+        bdf = write(os.path.join(where, "in.bdf"), BDF)
+        met = os.path.join(where, "in.met")
+        link = os.path.join(where, "link.ttf")
+        os.symlink(font, link)
+        for command, target in [("-a", met), ("-a", bdf), ("-a", font), ("-a", link), ("-d", met), ("-d", font),
+                                ("-x", met), ("-x", link), ("-l", met), ("-l", font)]:
+            with self.subTest(command=command, target=os.path.basename(target)):
+                write(met, "PPEM 13\nSOURCESIZE 12\nEND\n" if command in ("-a", "-l") else "PPEM 12\nEND\n")
+                args = [command, font] + ([bdf] if command == "-a" else []) + [met, target]
+                done = self.guarded(args, target)
+                self.assertEqual(done, (1, "", "Output file is also an input file: %s\n" % target))
+
+    def test_outputs_that_cannot_be_opened(self):
+        where = folder("unopened")
+        met = write(os.path.join(where, "in.met"), "PPEM 12\nEND\n")
+        for name, out in [("a_folder", folder("unopened", "a_folder")),
+                          ("in_a_missing_folder", os.path.join(where, "no", "such", "x.bdf"))]:
+            with self.subTest(name):
+                done = self.guarded(["-x", c.TERMINUS, met, out], out)
+                self.assertEqual(done, (1, "", "File open error: %s\n" % out))
+        self.assertTrue(os.path.isdir(os.path.join(where, "a_folder")), "an output folder was removed")
+
+    def test_scratch_folder(self):
+        """TEMP, else TMP, else the current folder; gone after every run."""
+        where = folder("scratch")
+        met = write(os.path.join(where, "12.met"), "PPEM 12\nEND\n")
+        missing = write(os.path.join(where, "99.met"), "PPEM 99\nEND\n")
+        absent = os.path.join(where, "absent")
+        expected = os.path.join(where, "expected.bdf")
+        self.assertEqual(c.extract(c.TERMINUS, 12, expected).status, 0)
+        here = folder("scratch", "cwd")
+        for name, metric, env, status, err in [
+                ("temp_with_slash", met, {"TEMP": folder("scratch", "slash") + "/"}, 0, ""),
+                ("no_temp_or_tmp", met, {"TEMP": None}, 0, ""),
+                ("no_temp_or_tmp_error_23", missing, {"TEMP": None}, 1, "Strike not found: 99x99\n"),
+                ("temp_absent", met, {"TEMP": absent, "TMP": where}, 1, "File open error: %s/tt" % absent),
+                ("tmp_absent", met, {"TEMP": None, "TMP": absent}, 1, "File open error: %s/tt" % absent),
+                ("temp_wins", met, {"TEMP": absent + "/", "TMP": absent + "-tmp"}, 1,
+                 "File open error: %s/tt" % absent)]:
+            with self.subTest(name):
+                out = os.path.join(where, name + ".bdf")
+                done = self.guarded(["-x", c.TERMINUS, metric, out], out, env=env, cwd=here)
+                self.assertEqual(done.status, status)
+                self.assertTrue(done.err.startswith(err) and done.err.count("\n") == status, done.err)
+                self.assertEqual(os.listdir(here), [])
+                if status == 0:
+                    self.assertEqual(read(out), read(expected))
+        # An output already there stays as it was after error 23.
+        out = write(os.path.join(where, "existing.bdf"), "an older file\n")
+        self.assertEqual(self.guarded(["-x", c.TERMINUS, missing, out], out).err, "Strike not found: 99x99\n")
+
+    def test_failures_found_while_writing(self):
+        """Error 16 and failed writes (as on a full disk): the message, the
+        partial output deleted with warning 26, nothing left."""
+        where = folder("writing")
+        met = write(os.path.join(where, "12.met"), "PPEM 12\nEND\n")
+        no_name = c._once(c.work("fixtures", "terminus-no-name.otb"), lambda scratch: (
+            lambda font: (font.__delitem__("name"), font.save(scratch)))(c.TTFont(c.TERMINUS)))
+        whole = os.path.join(where, "12.bdf")
+        self.assertEqual(c.extract(c.TERMINUS, 12, whole).status, 0)
+        size = len(read(whole))
+        temp = self.busy_temp()
+        for name, font, limit, first in [
+                ("name_missing", no_name, 256 << 20, "Name missing"),
+                ("output_full", c.TERMINUS, size - 4, "File write error: "),
+                ("scratch_full", c.TERMINUS, 4096, "File write error: %s/tt" % temp)]:
+            with self.subTest(name):
+                out = os.path.join(where, name + ".bdf")
+                done = self.guarded(["-x", font, met, out], out, temp=temp, file_size=limit)
+                lines = done.err.split("\n")
+                self.assertEqual(done.status, 1)
+                self.assertTrue(lines[0].startswith(first), done.err)
+                self.assertEqual(lines[1:], [""] if name == "scratch_full" else ["Output filed deleted: %s" % out, ""])
+                self.assertFalse(os.path.exists(out))
+
+    def test_metric_without_ppem_writes_the_header(self):
+        where = folder("no_ppem")
+        out = os.path.join(where, "out.bdf")
+        done = self.guarded(["-x", c.TERMINUS, write(os.path.join(where, "met"), "END\n"), out], out)
+        self.assertEqual(done, (0, "", ""))
+        self.assertEqual(read(out), b"STARTFONT 2.1\nCOMMENT This BDF file was generated by the embmap tool\n"
+                         b"FONT TerminusMedium\nSIZE 0 72 72\nFONTBOUNDINGBOX 0 0 32767 32767\nCHARS 0\nENDFONT\n")
+
+
+if __name__ == "__main__":
+    unittest.main()

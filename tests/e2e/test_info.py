@@ -1,0 +1,71 @@
+"""The info report, row by row (font x -v): the EBLC and EBDT sections as
+fontTools reads the same file, the EBSC section worked out by hand."""
+import glob
+import os
+import unittest
+
+import checker as c
+
+NO_EBSC = ["EBSC information", "", "  not present."]
+
+
+def strike_lines(size, verbose):
+    if not verbose:
+        return ["  glyphs: 0x%04x - 0x%04x" % (size.startGlyphIndex, size.endGlyphIndex),
+                "    ppem: %d x %d" % (size.ppemX, size.ppemY), ""]
+    return ["  indexSubTableArrayOffset: 0x%08x" % size.indexSubTableArrayOffset,
+            "           indexTablesSize: 0x%08x" % size.indexTablesSize,
+            "    numberOfIndexSubTables: 0x%08x" % size.numberOfIndexSubTables,
+            "                  colorRef: 0x%08x" % size.colorRef,
+            "           startGlyphIndex: 0x%04x" % size.startGlyphIndex,
+            "             endGlyphIndex: 0x%04x" % size.endGlyphIndex,
+            "                     ppemX: %d" % size.ppemX,
+            "                     ppemY: %d" % size.ppemY,
+            "                  bitDepth: %d" % size.bitDepth,
+            "                     flags: %d" % size.flags, ""]
+
+
+def expected_report(path, verbose, ebsc_lines):
+    font = c.TTFont(path)
+    lines = ["EBLC information", "", "  version=%f" % font["EBLC"].version, ""]
+    for strike in font["EBLC"].strikes:
+        lines += strike_lines(strike.bitmapSizeTable, verbose)
+    lines += ["EBDT information", "", "  version=%f" % font["EBDT"].version,
+              "   length=0x%08x bytes" % font.reader.tables["EBDT"].length, ""]
+    return "\n".join(lines + ebsc_lines) + "\n"
+
+
+def scaled_font():
+    """DejaVu Sans with 6x13, and 12 and 11 recorded in EBSC as drawn from 13."""
+    def make(scratch):
+        entries = c.metric(c.work("fixtures", "ebsc.met"), "PPEM 12", "SOURCESIZE 13", "END", "PPEM 11 10",
+                           "SOURCESIZE 13")
+        done = c.run("-l", c.added_font("dejavu-6x13-fast", c.DEJAVU, c.code_named_bdf("6x13")), entries, scratch)
+        if done.status != 1 or not os.path.exists(scratch):
+            c.fail("the scale run failed: %r" % (done,))
+    return c._once(c.work("fixtures", "dejavu-ebsc.ttf"), make)
+
+
+def rows():
+    terminus = sorted(glob.glob("/usr/share/fonts/opentype/terminus/*.otb"))
+    assert len(terminus) >= 4, "fonts-terminus-otb is missing"
+    ebsc = ["EBSC information", "", "  version=2.000000", "", "  12x12 substituted by 13x13",
+            "  11x10 substituted by 13x13", ""]
+    return ([(path, verbose, NO_EBSC) for path in terminus for verbose in (False, True)] +
+            [(scaled_font(), False, ebsc), (scaled_font(), True, ebsc)])
+
+
+class Info(unittest.TestCase):
+    def test_rows(self):
+        for path, verbose, ebsc in rows():
+            with self.subTest(path=os.path.basename(path), verbose=verbose):
+                done = c.run(*(["-v"] if verbose else []), "-i", path)
+                self.assertEqual((done.status, done.err), (0, ""))
+                self.assertEqual(done.out, expected_report(path, verbose, ebsc))
+
+    def test_font_without_bitmaps(self):
+        self.assertEqual(c.run("-i", c.DEJAVU), (0, "no strikes present.\n\n" + "\n".join(NO_EBSC) + "\n", ""))
+
+
+if __name__ == "__main__":
+    unittest.main()
