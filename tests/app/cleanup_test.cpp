@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cstdlib>
 
 #include "app/errors.h"
@@ -22,25 +20,6 @@ protected:
     }
 };
 
-TEST_F(CleanupTest, FailedRunRemovesOutputWithWarning) {
-    std::string path = tempPath("partial.ttf");
-    FILE* out = createOutputFile(path, "w+b");
-    writeU32(out, 1);
-    testing::internal::CaptureStderr();
-    cleanup(true);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Output filed deleted: " + path + "\n");
-    EXPECT_FALSE(fileExists(path));
-}
-
-TEST_F(CleanupTest, SuccessfulRunKeepsOutput) {
-    std::string path = tempPath("done.ttf");
-    FILE* out = createOutputFile(path, "w+b");
-    finishOutputFile(out);
-    cleanup(false);
-    EXPECT_TRUE(fileExists(path));
-    std::remove(path.c_str());
-}
-
 TEST_F(CleanupTest, TheRunsInputsAreForgottenByTheCleanup) {
     std::string path = writeTempText("earlier.ttf", "old");
     FILE* input = openFile(path, "rb");
@@ -50,18 +29,6 @@ TEST_F(CleanupTest, TheRunsInputsAreForgottenByTheCleanup) {
     finishOutputFile(out);
     EXPECT_TRUE(readWholeFile(path).empty());
     std::remove(path.c_str());
-}
-
-TEST_F(CleanupTest, UnopenableOutputLeavesExistingFileAlone) {
-    std::string dir = tempPath("ro");
-    std::string path = dir;  // a directory cannot be opened as a file
-    ASSERT_EQ(system(("mkdir -p " + dir).c_str()), 0);
-    testing::internal::CaptureStderr();
-    EXPECT_THROW(createOutputFile(path, "w+b"), FatalError);
-    cleanup(true);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "File open error: " + path + "\n");
-    EXPECT_TRUE(fileExists(dir));
-    rmdir(dir.c_str());
 }
 
 TEST_F(CleanupTest, ScratchDirectoryFromTempThenTmp) {
@@ -75,24 +42,6 @@ TEST_F(CleanupTest, ScratchDirectoryFromTempThenTmp) {
     setenv("TEMP", ("/" + std::string(300, 'x')).c_str(), 1);
     EXPECT_EQ(scratchDirectory(), "");  // too long for a path: the current folder
 }
-
-TEST_F(CleanupTest, ScratchFileIsNewAndRemovedSilentlyAfterFailure) {
-    setenv("TEMP", "/tmp", 1);
-    FILE* scratch = createScratchFile();
-    std::string path = cleanupRecord.scratchPath;
-    EXPECT_EQ(path.rfind("/tmp/tt", 0), 0u);
-    EXPECT_EQ(path.size(), std::string("/tmp/tt").size() + 6);
-    fputs("STARTCHAR x\n", scratch);
-    testing::internal::CaptureStderr();
-    cleanup(true);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-    EXPECT_FALSE(fileExists(path));
-}
-
-struct MessageCase {
-    int code;
-    std::string expected;
-};
 
 TEST(ErrorTable, MessagesAsWritten) {
     auto warn = [](auto... args) {

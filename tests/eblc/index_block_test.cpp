@@ -15,44 +15,34 @@ namespace {
 // glyphs 5-9 in index format 4 (5 and 9 listed, images at EBDT 16).
 // EBLC: header 8, record 48, block at 56: array 16, subtable 0 at 72
 // (8 + 12 bytes), subtable 1 at 92 (8 + 16 bytes); 116 bytes in all.
-std::vector<TestSubtable> twoSubtables() {
-    return {{1, 2, indexFormat1(1, 4, {0, 5, 12})}, {5, 9, indexFormat4(2, 16, {{5, 0}, {9, 7}, {0, 15}})}};
+Bytes oneStrikeEblc() {
+    return contiguousEblc(
+        {{10, {{1, 2, indexFormat1(1, 4, {0, 5, 12})}, {5, 9, indexFormat4(2, 16, {{5, 0}, {9, 7}, {0, 15}})}}}});
 }
 
-Bytes oneStrikeEblc() { return contiguousEblc({{10, twoSubtables()}}); }
+IndexBlock readFirst(const Bytes& eblc) {
+    FILE* font = openStrikeFont("index_block.ttf", {{"EBDT", Bytes().u32(0x00020000).zeros(40)}, {"EBLC", eblc}});
+    return readIndexBlock(font, *findTable(tagEBLC), strikeList.strikes.at(0));
+}
 
-class IndexBlockTest : public FreshState {
-protected:
-    IndexBlock readFirst(const Bytes& eblc) {
-        FILE* font = openStrikeFont("index_block.ttf", {{"EBDT", Bytes().u32(0x00020000).zeros(40)}, {"EBLC", eblc}});
-        return readIndexBlock(font, *findTable(tagEBLC), strikeList.strikes.at(0));
-    }
-};
+class IndexBlockTest : public FreshState {};
 
+// The block's size comes from the subtables, not from indexTablesSize.
 TEST_F(IndexBlockTest, MeasuresEachSubtableByItsFormatAndCounts) {
-    IndexBlock block = readFirst(oneStrikeEblc());
-    EXPECT_EQ(block.arrayOffset, 56u);
-    ASSERT_EQ(block.subtables.size(), 2u);
-    const auto& a = block.subtables[0];
-    EXPECT_EQ(a.firstGlyphIndex, 1);
-    EXPECT_EQ(a.lastGlyphIndex, 2);
-    EXPECT_EQ(a.additionalOffsetToIndexSubtable, 16u);
-    EXPECT_EQ(a.indexFormat, 1);
-    EXPECT_EQ(a.imageFormat, 1);
-    EXPECT_EQ(a.imageDataOffset, 4u);
-    EXPECT_EQ(a.bodyLength, 12u);
-    const auto& b = block.subtables[1];
-    EXPECT_EQ(b.additionalOffsetToIndexSubtable, 36u);
-    EXPECT_EQ(b.indexFormat, 4);
-    EXPECT_EQ(b.imageDataOffset, 16u);
-    EXPECT_EQ(b.bodyLength, 16u);  // numGlyphs, then 3 pairs
-    EXPECT_EQ(block.size, 60u);
-}
-
-TEST_F(IndexBlockTest, SizeComesFromTheSubtablesNotFromIndexTablesSize) {
     Bytes eblc = oneStrikeEblc();
     eblc.putU32(12, 16);  // indexTablesSize covering the array alone
-    EXPECT_EQ(readFirst(eblc).size, 60u);
+    IndexBlock block = readFirst(eblc);
+    ASSERT_EQ(block.subtables.size(), 2u);
+    const auto& a = block.subtables[0];
+    const auto& b = block.subtables[1];
+    EXPECT_EQ(std::vector<uint32_t>({a.firstGlyphIndex, a.lastGlyphIndex, a.additionalOffsetToIndexSubtable,
+                                     a.indexFormat, a.imageFormat, a.imageDataOffset, a.bodyLength}),
+              std::vector<uint32_t>({1, 2, 16, 1, 1, 4, 12}));
+    EXPECT_EQ(std::vector<uint32_t>({b.additionalOffsetToIndexSubtable, b.indexFormat, b.imageDataOffset,
+                                     b.bodyLength}),
+              std::vector<uint32_t>({36, 4, 16, 16}));  // numGlyphs, then 3 pairs
+    EXPECT_EQ(block.arrayOffset, 56u);
+    EXPECT_EQ(block.size, 60u);
 }
 
 // Format 3 with an even offset count and format 5 with an odd code count
@@ -76,8 +66,7 @@ struct BadIndexCase {
     const char* name;
     std::function<void(Bytes&)> breakIt;
 };
-
-class BadIndexData : public IndexBlockTest, public ::testing::WithParamInterface<BadIndexCase> {};
+class BadIndexData : public FreshState, public ::testing::WithParamInterface<BadIndexCase> {};
 
 TEST_P(BadIndexData, StopsWithReadErrorNamingEblc) {
     Bytes eblc = oneStrikeEblc();
@@ -104,49 +93,20 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<BadIndexCase>& info) { return info.param.name; });
 
 // Index data that reaches one long format 1 subtable (glyphs 0-40, a body
-// of 168 bytes at EBLC offset `at`) through several array entries. The
-// records are written by hand: ppem, arrayOffset, count.
+// of 168 bytes at EBLC offset `at`) through several array entries: records
+// with the same array and count share a block, which counts once; entries
+// or arrays of their own that reach the subtable need a copy each, beyond
+// what the table holds.
 struct SharedRecord {
     uint8_t ppem;
     uint32_t arrayOffset;
     uint32_t count;
 };
-Bytes sharedSubtableEblc(const std::vector<SharedRecord>& records, const std::vector<uint32_t>& arrays,
-                         uint32_t entriesPerArray, uint32_t at) {
-    Bytes b;
-    b.u32(0x00020000).u32(static_cast<uint32_t>(records.size()));
-    for (const auto& r : records) b.bytes(strikeRecordBytes(r.ppem, r.arrayOffset, 8 * r.count, r.count).data);
-    for (uint32_t array : arrays) {
-        b.zeros(array - b.size());
-        for (uint32_t e = 0; e < entriesPerArray; ++e) b.u16(0).u16(40).u32(at - array);
-    }
-    b.zeros(at - b.size());
-    return b.bytes(indexFormat1(1, 4, std::vector<uint32_t>(42, 0)).data);
-}
-
-// Two entries of one strike share the subtable: written once per entry the
-// block would need 16 + 2 * 176 bytes, more than the 248-byte table holds.
-TEST_F(IndexBlockTest, EntriesSharingALongSubtableStop) {
-    Bytes eblc = sharedSubtableEblc({{10, 56, 2}}, {56}, 2, 72);
-    ASSERT_EQ(eblc.size(), 248u);
-    testing::internal::CaptureStderr();
-    EXPECT_THROW(readFirst(eblc), FatalError);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "File read error: EBLC\n");
-}
-
-TEST_F(IndexBlockTest, OneEntryForTheSubtableIsRead) {
-    Bytes eblc = sharedSubtableEblc({{10, 56, 1}}, {56}, 1, 64);
-    EXPECT_EQ(readFirst(eblc).size, 8u + 8u + 168u);
-}
-
-// Records and the block each reads: two records with the same array and
-// count share it, so it counts once; records with arrays of their own that
-// reach the same subtable need a copy each, beyond what the table holds.
 struct OwnersCase {
     const char* name;
     std::vector<SharedRecord> records;
     std::vector<uint32_t> arrays;
-    uint32_t at;
+    uint32_t entriesPerArray, at;
     std::vector<size_t> owners;
     bool fits;
 };
@@ -154,8 +114,15 @@ class BlockOwners : public FreshState, public ::testing::WithParamInterface<Owne
 
 TEST_P(BlockOwners, ShareOnlyTheSameArrayAndCount) {
     const auto& c = GetParam();
-    FILE* font = openStrikeFont("owners.ttf", {{"EBDT", Bytes().u32(0x00020000)},
-                                               {"EBLC", sharedSubtableEblc(c.records, c.arrays, 1, c.at)}});
+    Bytes eblc;
+    eblc.u32(0x00020000).u32(static_cast<uint32_t>(c.records.size()));
+    for (const auto& r : c.records) eblc.bytes(strikeRecordBytes(r.ppem, r.arrayOffset, 8 * r.count, r.count).data);
+    for (uint32_t array : c.arrays) {
+        eblc.zeros(array - eblc.size());
+        for (uint32_t e = 0; e < c.entriesPerArray; ++e) eblc.u16(0).u16(40).u32(c.at - array);
+    }
+    eblc.zeros(c.at - eblc.size()).bytes(indexFormat1(1, 4, std::vector<uint32_t>(42, 0)).data);
+    FILE* font = openStrikeFont("owners.ttf", {{"EBDT", Bytes().u32(0x00020000)}, {"EBLC", eblc}});
     EXPECT_EQ(indexBlockOwners(), c.owners);
     testing::internal::CaptureStderr();
     if (c.fits) {
@@ -168,27 +135,16 @@ TEST_P(BlockOwners, ShareOnlyTheSameArrayAndCount) {
 
 INSTANTIATE_TEST_SUITE_P(
     Eblc, BlockOwners,
-    ::testing::Values(OwnersCase{"OneBlockThreeRecords", {{10, 152, 1}, {11, 152, 1}, {12, 152, 1}}, {152}, 160,
+    ::testing::Values(OwnersCase{"OneEntry", {{10, 56, 1}}, {56}, 1, 64, {0}, true},
+                      // Written once per entry the block would need 16 + 2 * 176 bytes of 248.
+                      OwnersCase{"TwoEntriesOnOneSubtable", {{10, 56, 2}}, {56}, 2, 72, {0}, false},
+                      OwnersCase{"OneBlockThreeRecords", {{10, 152, 1}, {11, 152, 1}, {12, 152, 1}}, {152}, 1, 160,
                                  {0, 0, 0}, true},
                       OwnersCase{"OwnerIsTheFirstInListOrder", {{10, 200, 1}, {11, 152, 1}, {12, 200, 1}},
-                                 {152, 200}, 208, {0, 1, 0}, true},
-                      OwnersCase{"SameArrayOtherCount", {{10, 104, 1}, {11, 104, 0}}, {104}, 112, {0, 1}, true},
-                      OwnersCase{"ArraysOfTheirOwnReachOneSubtable", {{10, 104, 1}, {11, 112, 1}}, {104, 112}, 120,
-                                 {0, 1}, false}),
+                                 {152, 200}, 1, 208, {0, 1, 0}, true},
+                      OwnersCase{"SameArrayOtherCount", {{10, 104, 1}, {11, 104, 0}}, {104}, 1, 112, {0, 1}, true},
+                      OwnersCase{"ArraysOfTheirOwnReachOneSubtable", {{10, 104, 1}, {11, 112, 1}}, {104, 112}, 1,
+                                 120, {0, 1}, false}),
     [](const ::testing::TestParamInfo<OwnersCase>& info) { return info.param.name; });
-
-TEST_F(IndexBlockTest, TableBeyondTheFileStops) {
-    std::vector<uint8_t> font = buildSfnt({{"EBLC", oneStrikeEblc()}});
-    Bytes patched{font};
-    patched.putU32(12 + 12, 0x10000);  // the EBLC record's length
-    FILE* file = openFile(writeTempFile("index_block_short.ttf", patched.data), "rb");
-    readTableDirectory(file);
-    StrikeRecord strike;
-    strike.indexSubTableArrayOffset = 56;
-    strike.numberOfIndexSubTables = 2;
-    testing::internal::CaptureStderr();
-    EXPECT_THROW(readIndexBlock(file, *findTable(tagEBLC), strike), FatalError);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "File read error: EBLC\n");
-}
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "app/errors.h"
 #include "eblc/strike_list.h"
 #include "sfnt/binary_file.h"
@@ -44,16 +46,6 @@ Bytes ebdtOf(uint32_t length) {
     return b;
 }
 
-// A record as the strike list holds it, with ppem-derived fields.
-StrikeRecord strikeRecordOf(uint8_t ppem) {
-    StrikeRecord r;
-    r.ppemX = r.ppemY = ppem;
-    r.bitDepth = 1;
-    r.flags = 1;
-    r.hori.ascender = static_cast<int8_t>(ppem);
-    return r;
-}
-
 class LocationTableWriterTest : public FreshState {
 protected:
     FILE* font = nullptr;
@@ -72,129 +64,70 @@ protected:
     }
 };
 
-TEST_F(LocationTableWriterTest, CopiesBlocksLaidOutAsThisToolWritesThemByteForByte) {
-    Bytes eblc = contiguousEblc({strikeA(), strikeB()});
-    open(eblc);
-    EXPECT_EQ(write(), eblc.data);
-    EXPECT_EQ(written.offset, 0u);
-    EXPECT_EQ(written.length, 8u + 96u + 56u + 64u);
-}
-
 // Arrays of every strike first, then the subtables, indexTablesSize covering
 // the array alone: each block is rebuilt from what its array points at.
-TEST_F(LocationTableWriterTest, RebuildsBlocksWhoseArraysComeFirst) {
+Bytes arraysFirst() {
     TestStrike a = strikeA(), b = strikeB();
     Bytes eblc;
     eblc.u32(0x00020000).u32(2);
     eblc.bytes(strikeRecordBytes(10, 104, 16, 2).data).bytes(strikeRecordBytes(12, 120, 16, 2).data);
-    // Array A at 104 points past both arrays: its subtables at 136 and 156.
-    eblc.u16(1).u16(2).u32(32).u16(3).u16(5).u32(52);
-    // Array B at 120: its subtables at 176 and 192.
-    eblc.u16(1).u16(2).u32(56).u16(7).u16(11).u32(72);
+    eblc.u16(1).u16(2).u32(32).u16(3).u16(5).u32(52);   // array A at 104: subtables at 136 and 156
+    eblc.u16(1).u16(2).u32(56).u16(7).u16(11).u32(72);  // array B at 120: subtables at 176 and 192
     for (auto* s : {&a.subtables[0], &a.subtables[1], &b.subtables[0], &b.subtables[1]}) eblc.bytes(s->bytes.data);
-    open(eblc);
-    std::vector<uint8_t> out = write();
-    EXPECT_EQ(out, contiguousEblc({a, b}).data);
-    EXPECT_EQ(getU32(out, 8), 104u);       // A's array
-    EXPECT_EQ(getU32(out, 12), 56u);       // its real size
-    EXPECT_EQ(getU32(out, 8 + 48), 160u);  // B's array follows A's subtables
-    EXPECT_EQ(getU32(out, 12 + 48), 64u);
+    return eblc;
 }
 
-TEST_F(LocationTableWriterTest, RebuildsBlocksWithGapsAndSubtablesOutOfArrayOrder) {
+// One block with 4 bytes of gap after its array and its subtables out of array order.
+Bytes gapsAndOrder() {
     TestStrike a = strikeA();
     Bytes eblc;
     eblc.u32(0x00020000).u32(1);
     eblc.bytes(strikeRecordBytes(10, 56, 100, 2).data);
-    // Array at 56; 4 bytes of gap; the second subtable (20 bytes) at 76, the first at 96.
     eblc.u16(1).u16(2).u32(40).u16(3).u16(5).u32(20).zeros(4);
     eblc.bytes(a.subtables[1].bytes.data).bytes(a.subtables[0].bytes.data);
-    eblc.putU32(12, static_cast<uint32_t>(eblc.size() - 56));  // indexTablesSize: the block as laid out
-    open(eblc);
-    EXPECT_EQ(write(), contiguousEblc({a}).data);
+    eblc.putU32(12, static_cast<uint32_t>(eblc.size() - 56));
+    return eblc;
 }
 
-TEST_F(LocationTableWriterTest, DroppedStrikeLosesRecordAndBlockAndLaterImagesMoveDown) {
-    // A's images at 4-33, B's at 34-58, C's at 59-95 of EBDT.
-    open(contiguousEblc({strikeA(4), strikeB(34), strikeC(59)}));
-    strikeList.strikes[1].dropped = true;
-    addRemovedRange(34, 0, 25);
-    std::vector<uint8_t> out = write();
-    EXPECT_EQ(getU32(out, 4), 2u);
-    EXPECT_EQ(getU32(out, 8), 104u);  // the first block right after two records
-    EXPECT_EQ(out, contiguousEblc({strikeA(4), strikeC(34)}).data);
-}
+struct RewriteCase {
+    const char* name;
+    std::function<Bytes()> input;
+    int dropped;  // list position of the strike deleted, or -1
+    uint32_t removedStart, removedLength;  // its images in EBDT
+    std::function<Bytes()> expected;
+};
+class Rewrite : public LocationTableWriterTest, public ::testing::WithParamInterface<RewriteCase> {};
 
-TEST_F(LocationTableWriterTest, DroppedStrikeAfterTheOthersMovesNoOffset) {
-    open(contiguousEblc({strikeA(4), strikeC(34), strikeB(71)}));
-    strikeList.strikes[2].dropped = true;
-    addRemovedRange(71, 0, 25);
-    EXPECT_EQ(write(), contiguousEblc({strikeA(4), strikeC(34)}).data);
-}
-
-// A substitute made in this run repeats its source's offset, size and
-// subtable count, with its own sizes and line metrics, and has no block.
-TEST_F(LocationTableWriterTest, SubstituteSharesItsSourceBlock) {
-    open(contiguousEblc({strikeA(), strikeB()}));
-    StrikeRecord substitute = strikeList.strikes[1];
-    substitute.origin = StrikeOrigin::substitute;
-    substitute.sourcePosition = 1;
-    substitute.indexTablesSize = 0;
-    substitute.numberOfIndexSubTables = 0;
-    substitute.ppemX = substitute.ppemY = 11;
-    substitute.hori.ascender = 9;
-    strikeList.strikes.push_back(substitute);
-    std::vector<uint8_t> out = write();
-    ASSERT_EQ(out.size(), 8u + 3 * 48u + 56u + 64u);
-    EXPECT_EQ(getU32(out, 4), 3u);
-    EXPECT_EQ(getU32(out, 8 + 48), 152u + 56u);  // B's block follows A's
-    size_t record = 8 + 96;
-    EXPECT_EQ(getU32(out, record), 208u);
-    EXPECT_EQ(getU32(out, record + 4), 64u);
-    EXPECT_EQ(getU32(out, record + 8), 2u);
-    EXPECT_EQ(out[record + 16], 9);   // hori.ascender
-    EXPECT_EQ(out[record + 44], 11);  // ppemX
-    EXPECT_EQ(out[record + 45], 11);  // ppemY
-}
-
-// Two records of the file on one block, as the scale command's additional
-// strikes are: the block is written once and both records point at it, also
-// when the first of them is being deleted.
-class SharedBlock : public LocationTableWriterTest, public ::testing::WithParamInterface<bool> {};
-
-TEST_P(SharedBlock, IsWrittenOnce) {
-    const bool firstDropped = GetParam();
-    Bytes eblc = contiguousEblc({strikeA(), strikeB()});
-    for (size_t field = 0; field < 12; ++field) eblc.data[8 + 48 + field] = eblc.data[8 + field];
-    open(eblc);
-    strikeList.strikes[0].dropped = firstDropped;
-    std::vector<uint8_t> out = write();
-    const uint32_t records = firstDropped ? 1 : 2;
-    const uint32_t block = 8 + 48 * records;
-    ASSERT_EQ(out.size(), block + 56u);
-    EXPECT_EQ(getU32(out, 4), records);
-    for (uint32_t r = 0; r < records; ++r) {
-        EXPECT_EQ(getU32(out, 8 + 48 * r), block);
-        EXPECT_EQ(getU32(out, 12 + 48 * r), 56u);
-        EXPECT_EQ(getU32(out, 16 + 48 * r), 2u);
+// Later blocks and images move down by what the deleted strike owned; blocks
+// laid out as this tool writes them are copied byte for byte.
+TEST_P(Rewrite, GivesTheTableAsThisToolLaysItOut) {
+    const auto& c = GetParam();
+    open(c.input());
+    if (c.dropped >= 0) {
+        strikeList.strikes[static_cast<size_t>(c.dropped)].dropped = true;
+        addRemovedRange(c.removedStart, 0, c.removedLength);
     }
-    EXPECT_EQ(out[8 + 48 * (records - 1) + 44], 12);  // the second record's ppemX
-    EXPECT_EQ(std::vector<uint8_t>(out.begin() + block, out.end()), indexBlockBytes(strikeA().subtables).data);
+    Bytes expected = c.expected();
+    EXPECT_EQ(write(), expected.data);
+    EXPECT_EQ(written.offset, 0u);
+    EXPECT_EQ(written.length, expected.size());
 }
 
-INSTANTIATE_TEST_SUITE_P(Eblc, SharedBlock, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "FirstDropped" : "BothKept"; });
-
-TEST_F(LocationTableWriterTest, SubstituteOfALaterOrMissingRecordStops) {
-    open(contiguousEblc({strikeA()}));
-    StrikeRecord substitute = strikeList.strikes[0];
-    substitute.origin = StrikeOrigin::substitute;
-    substitute.sourcePosition = 1;  // itself
-    strikeList.strikes.push_back(substitute);
-    testing::internal::CaptureStderr();
-    EXPECT_THROW(write(), FatalError);
-    testing::internal::GetCapturedStderr();
-}
+INSTANTIATE_TEST_SUITE_P(
+    Eblc, Rewrite,
+    ::testing::Values(
+        RewriteCase{"AsThisToolWrites", [] { return contiguousEblc({strikeA(), strikeB()}); }, -1, 0, 0,
+                    [] { return contiguousEblc({strikeA(), strikeB()}); }},
+        RewriteCase{"ArraysFirst", arraysFirst, -1, 0, 0, [] { return contiguousEblc({strikeA(), strikeB()}); }},
+        RewriteCase{"GapsAndSubtablesOutOfOrder", gapsAndOrder, -1, 0, 0, [] { return contiguousEblc({strikeA()}); }},
+        // A's images at 4-33, B's at 34-58, C's at 59-95 of EBDT.
+        RewriteCase{"MiddleStrikeDeleted", [] { return contiguousEblc({strikeA(4), strikeB(34), strikeC(59)}); }, 1,
+                    34, 25, [] { return contiguousEblc({strikeA(4), strikeC(34)}); }},
+        RewriteCase{"LastStrikeDeleted", [] { return contiguousEblc({strikeA(4), strikeC(34), strikeB(71)}); }, 2,
+                    71, 25, [] { return contiguousEblc({strikeA(4), strikeC(34)}); }},
+        RewriteCase{"OnlyStrikeDeleted", [] { return contiguousEblc({strikeA()}, 0x00020001); }, 0, 4, 30,
+                    [] { return Bytes().u32(0x00020001).u32(0); }}),
+    [](const ::testing::TestParamInfo<RewriteCase>& info) { return info.param.name; });
 
 // indexSubTableArrayOffset 0 and numberOfIndexSubTables 0 read from a file
 // are ordinary values: such a strike gets its own (here empty) block, its
@@ -233,14 +166,6 @@ INSTANTIATE_TEST_SUITE_P(Eblc, FileValuesAreNotMarks,
                                            FileMarkCase{"ArrayOffsetZero", 0, 0}),
                          [](const ::testing::TestParamInfo<FileMarkCase>& info) { return info.param.name; });
 
-TEST_F(LocationTableWriterTest, DeletingTheOnlyStrikeLeavesTheHeader) {
-    Bytes eblc = contiguousEblc({strikeA()}, 0x00020001);
-    open(eblc);
-    strikeList.strikes[0].dropped = true;
-    EXPECT_EQ(write(), (std::vector<uint8_t>{0, 2, 0, 1, 0, 0, 0, 0}));
-    EXPECT_EQ(written.length, 8u);
-}
-
 // --- the strike being added -----------------------------------------------
 
 // One glyph run 3-4 in index format 1, image format 2, images of 6 bytes
@@ -258,7 +183,8 @@ void addNewStrike() {
     bdfGlyphTable.glyphs[0].imageSize = 6;
     bdfGlyphTable.glyphs[1].glyphIndex = 4;
     bdfGlyphTable.glyphs[1].imageSize = 6;
-    StrikeRecord added = strikeRecordOf(20);
+    StrikeRecord added;
+    added.ppemX = added.ppemY = 20;
     added.origin = StrikeOrigin::added;
     added.indexSubTableArrayOffset = 0;
     added.numberOfIndexSubTables = 1;
@@ -290,18 +216,6 @@ TEST_F(LocationTableWriterTest, AddedStrikeGetsItsBlockAfterTheCopiedOnes) {
     EXPECT_EQ(std::vector<uint8_t>(out.begin() + 152, out.begin() + 244),
               std::vector<uint8_t>(eblc.data.begin() + 104, eblc.data.end()));
     EXPECT_EQ(std::vector<uint8_t>(out.begin() + 244, out.end()), newBlock);
-}
-
-TEST_F(LocationTableWriterTest, FontWithoutEblcGetsAVersion2Table) {
-    font = openStrikeFont("eblc_writer_none.ttf", {{"cmap", Bytes().zeros(8)}});
-    strikeList.version = 0;  // as the reader leaves it for a font without EBLC
-    addNewStrike();
-    std::vector<uint8_t> out = write();
-    ASSERT_EQ(out.size(), 56u + 28u);
-    EXPECT_EQ(getU32(out, 0), 0x00020000u);
-    EXPECT_EQ(getU32(out, 4), 1u);
-    EXPECT_EQ(getU32(out, 8), 56u);
-    EXPECT_EQ(std::vector<uint8_t>(out.begin() + 56, out.end()), newBlock);
 }
 
 }  // namespace

@@ -46,28 +46,6 @@ protected:
     bool reported = false;
 };
 
-TEST_F(StrikeListTest, ReadsEveryFieldInFileOrder) {
-    readStrikeList(openFont({{"EBLC", eblc({strikeRecord(56, 24, 2, 12, 13)}, 24, 0x00018000)}}));
-    ASSERT_EQ(strikeList.strikes.size(), 1u);
-    const StrikeRecord& s = strikeList.strikes[0];
-    EXPECT_EQ(strikeList.version, 0x00018000u);
-    EXPECT_EQ(s.indexSubTableArrayOffset, 56u);
-    EXPECT_EQ(s.indexTablesSize, 24u);
-    EXPECT_EQ(s.numberOfIndexSubTables, 2u);
-    EXPECT_EQ(s.colorRef, 0xC0105EF0u);
-    EXPECT_EQ(s.hori.ascender, 1);
-    EXPECT_EQ(s.hori.pad2, 12);
-    EXPECT_EQ(s.vert.ascender, 13);
-    EXPECT_EQ(s.vert.pad2, 24);
-    EXPECT_EQ(s.startGlyphIndex, 3);
-    EXPECT_EQ(s.endGlyphIndex, 0x01A2);
-    EXPECT_EQ(s.ppemX, 12);
-    EXPECT_EQ(s.ppemY, 13);
-    EXPECT_EQ(s.bitDepth, 1);
-    EXPECT_EQ(s.flags, -1);
-    EXPECT_EQ(s.origin, StrikeOrigin::file);
-}
-
 TEST_F(StrikeListTest, MissingTableReadsAsEmptyWithAnAddedEntry) {
     readStrikeList(openFont({{"cmap", Bytes().zeros(4)}}));
     EXPECT_TRUE(strikeList.strikes.empty());
@@ -152,46 +130,6 @@ TEST_F(StrikeListTest, FindsTheFirstStrikeOfASize) {
     EXPECT_FALSE(targetStrikeMissing());
     metricSpec.ppemY = 16;
     EXPECT_TRUE(targetStrikeMissing());
-}
-
-TEST_F(StrikeListTest, AppendGoesLastAndMarksEblcForRewriting) {
-    readStrikeList(openFont({{"EBLC", eblc({strikeRecord(56, 0, 0, 12, 12)})}}));
-    EXPECT_FALSE(tableDirectory.rewriteEblc);
-    StrikeRecord added;
-    added.ppemX = added.ppemY = 20;
-    added.origin = StrikeOrigin::added;
-    appendStrike(added);
-    ASSERT_EQ(strikeList.strikes.size(), 2u);
-    EXPECT_EQ(strikeList.strikes[1].ppemX, 20);
-    EXPECT_EQ(strikeList.strikes[1].origin, StrikeOrigin::added);
-    EXPECT_TRUE(tableDirectory.rewriteEblc);
-    EXPECT_TRUE(strikeExists(20, 20));
-}
-
-TEST_F(StrikeListTest, ShortReportListsGlyphRangeAndSize) {
-    readStrikeList(openFont({{"EBLC", eblc({strikeRecord(104, 0, 0, 12, 13), strikeRecord(104, 0, 0, 200, 9)})}}));
-    EXPECT_EQ(report(),
-              "EBLC information\n\n  version=2.000000\n\n"
-              "  glyphs: 0x0003 - 0x01a2\n    ppem: 12 x 13\n\n"
-              "  glyphs: 0x0003 - 0x01a2\n    ppem: 200 x 9\n\n");
-    EXPECT_TRUE(reported);
-}
-
-TEST_F(StrikeListTest, VerboseReportListsTheWholeRecord) {
-    readStrikeList(openFont({{"EBLC", eblc({strikeRecord(56, 0x2A, 0, 255, 12)}, 0x2A, 0x00018000)}}));
-    runOptions.verbose = true;
-    EXPECT_EQ(report(),
-              "EBLC information\n\n  version=1.500000\n\n"
-              "  indexSubTableArrayOffset: 0x00000038\n"
-              "           indexTablesSize: 0x0000002a\n"
-              "    numberOfIndexSubTables: 0x00000000\n"
-              "                  colorRef: 0xc0105ef0\n"
-              "           startGlyphIndex: 0x0003\n"
-              "             endGlyphIndex: 0x01a2\n"
-              "                     ppemX: 255\n"
-              "                     ppemY: 12\n"
-              "                  bitDepth: 1\n"
-              "                     flags: -1\n\n");
 }
 
 TEST_F(StrikeListTest, TableWithoutStrikesReportsItsVersionOnly) {

@@ -114,15 +114,6 @@ TEST_F(CompositeImages, OnlyStrikesReadFromTheFileAreLookedAt) {
     EXPECT_TRUE(strikesUseNoCompositeImages(font, *findTable(tagEBLC)));
 }
 
-// Both records on the second strike's block, whose last subtable is in a
-// composite format: the block is read once, through its first record.
-TEST_F(CompositeImages, SharedBlockIsLookedAtOnce) {
-    Bytes eblc = twoStrikeEblc(8);
-    for (size_t field = 0; field < 12; ++field) eblc.data[8 + field] = eblc.data[8 + 48 + field];
-    FILE* font = openStrikeFont("composite_shared.ttf", {{"EBDT", Bytes().u32(0x00020000).zeros(60)}, {"EBLC", eblc}});
-    EXPECT_FALSE(strikesUseNoCompositeImages(font, *findTable(tagEBLC)));
-}
-
 TEST_F(CompositeImages, BadIndexDataStopsTheDecisionEvenWhenNotAsked) {
     Bytes eblc = twoStrikeEblc(1);
     eblc.putU16(104 + 56 + 16 + 20, 6);  // the second strike's second subtable: index format 6

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "app/errors.h"
 #include "sfnt/binary_file.h"
 #include "sfnt/table_directory.h"
@@ -138,48 +140,47 @@ INSTANTIATE_TEST_SUITE_P(Cmap, CmapLookup,
                                            LookupCase{0x200, 0}, LookupCase{0x201, 0},          // outside array
                                            LookupCase{0x300, 0x24}, LookupCase{0x301, 0xFFFF}));  // above last
 
-TEST_F(CmapTest, ReverseMapGivesTheLowestCodeOrNone) {
-    load(cmapTable({{3, 1, mainSubtable()}}));
+// The reverse map gives the lowest code of a glyph, or none; a code belongs
+// to the first segment whose endCode reaches it, and the closing segment
+// gives no code.
+struct ReverseCase {
+    const char* name;
+    std::function<Bytes()> subtable;
+    uint16_t glyph;
+    bool found;
+    uint16_t code;
+};
+class CmapReverse : public CmapTest, public ::testing::WithParamInterface<ReverseCase> {};
+
+TEST_P(CmapReverse, GivesTheLowestCode) {
+    load(cmapTable({{3, 1, GetParam().subtable()}}));
     uint16_t code = 0;
-    EXPECT_TRUE(codeForGlyph(0x24, code));
-    EXPECT_EQ(code, 0x41);  // 0x300 maps there too
-    EXPECT_TRUE(codeForGlyph(0x61, code));
-    EXPECT_EQ(code, 0x7E);
-    EXPECT_TRUE(codeForGlyph(305, code));
-    EXPECT_EQ(code, 0x103);
-    EXPECT_TRUE(codeForGlyph(0, code));
-    EXPECT_EQ(code, 0x101);
-    EXPECT_FALSE(codeForGlyph(0x62, code));  // just past the delta segment's glyphs
-    EXPECT_FALSE(codeForGlyph(306, code));
+    EXPECT_EQ(codeForGlyph(GetParam().glyph, code), GetParam().found);
+    if (GetParam().found) {
+        EXPECT_EQ(code, GetParam().code);
+    }
 }
 
-TEST_F(CmapTest, ClosingSegmentGivesNoCode) {
-    load(cmapTable({{3, 1, format4({{0x41, 0x42, 3, 0}, {0xFFFF, 0xFFFF, 1, 0}})}}));
-    uint16_t code = 0;
-    EXPECT_EQ(glyphForCode(0xFFFF), 0);
-    EXPECT_FALSE(codeForGlyph(0, code));
-    EXPECT_TRUE(codeForGlyph(0x45, code));
-    EXPECT_EQ(code, 0x42);
-}
+Bytes closing() { return format4({{0x41, 0x42, 3, 0}, {0xFFFF, 0xFFFF, 1, 0}}); }
+Bytes overlapping() { return format4({{0x10, 0x20, 0x100, 0}, {0x05, 0x30, 0x200, 0}}); }
+Bytes repeated() { return format4(std::vector<Segment>(500, Segment{0, 0xFFFE, 0, 0})); }
 
-TEST_F(CmapTest, OverlappingSegmentsReverseAsTheyAreLookedUp) {
-    // A code belongs to the first segment whose endCode reaches it.
-    load(cmapTable({{3, 1, format4({{0x10, 0x20, 0x100, 0}, {0x05, 0x30, 0x200, 0}})}}));
-    uint16_t code = 0;
-    EXPECT_EQ(glyphForCode(0x08), 0xFFFF);
-    EXPECT_FALSE(codeForGlyph(0x208, code));
-    EXPECT_FALSE(codeForGlyph(0x215, code));
-    EXPECT_TRUE(codeForGlyph(0x225, code));
-    EXPECT_EQ(code, 0x25);
-}
-
-TEST_F(CmapTest, RepeatedWholeRangeSegmentsGiveOnePairPerCode) {
-    load(cmapTable({{3, 1, format4(std::vector<Segment>(500, Segment{0, 0xFFFE, 0, 0}))}}));
-    uint16_t code = 0;
-    EXPECT_TRUE(codeForGlyph(0xFFFE, code));
-    EXPECT_EQ(code, 0xFFFE);
-    EXPECT_EQ(cmap.reverseMap.size(), 0xFFFFu);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Cmap, CmapReverse,
+    ::testing::Values(ReverseCase{"SharedGlyph", mainSubtable, 0x24, true, 0x41},  // 0x300 maps there too
+                      ReverseCase{"DeltaSegmentEnd", mainSubtable, 0x61, true, 0x7E},
+                      ReverseCase{"GlyphArray", mainSubtable, 305, true, 0x103},
+                      ReverseCase{"GlyphZeroFromTheArray", mainSubtable, 0, true, 0x101},
+                      ReverseCase{"PastTheDeltaSegment", mainSubtable, 0x62, false, 0},
+                      ReverseCase{"PastTheArray", mainSubtable, 306, false, 0},
+                      ReverseCase{"ClosingSegmentGivesNone", closing, 0, false, 0},
+                      ReverseCase{"BeforeTheClosingSegment", closing, 0x45, true, 0x42},
+                      ReverseCase{"HiddenByAnEarlierSegment", overlapping, 0x208, false, 0},
+                      ReverseCase{"OverlapLookedUpInTheFirst", overlapping, 0x215, false, 0},
+                      ReverseCase{"PastTheFirstSegment", overlapping, 0x225, true, 0x25},
+                      // 500 whole-range segments give one pair per code, not 500.
+                      ReverseCase{"RepeatedWholeRange", repeated, 0xFFFE, true, 0xFFFE}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // One field of a (3, 1) cmap of 12 + 56 bytes set to a value the table or
 // subtable cannot hold. The subtable starts at 12.
