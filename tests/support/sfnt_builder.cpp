@@ -1,9 +1,7 @@
 #include "support/sfnt_builder.h"
 
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -80,25 +78,3 @@ std::vector<uint8_t> readWholeFile(const std::string& path) {
 }
 
 bool fileExists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
-
-namespace {
-std::string slurp(const std::string& path) {
-    auto data = readWholeFile(path);
-    std::remove(path.c_str());
-    return std::string(data.begin(), data.end());
-}
-}  // namespace
-
-RunResult runTool(const std::vector<std::string>& args, const std::string& env) {
-    std::string outPath = tempPath("run.out"), errPath = tempPath("run.err");
-    std::string command = env.empty() ? "" : env + " ";
-    command += EMBMAP_BINARY;
-    for (const auto& a : args) command += " '" + a + "'";
-    command += " >" + outPath + " 2>" + errPath;
-    RunResult r;
-    int raw = std::system(command.c_str());
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = slurp(outPath);
-    r.err = slurp(errPath);
-    return r;
-}

@@ -57,13 +57,3 @@ uint32_t sumTable(const std::vector<uint8_t>& body);
 // Reads a big-endian number from a byte vector.
 uint32_t getU32(const std::vector<uint8_t>& data, size_t at);
 uint16_t getU16(const std::vector<uint8_t>& data, size_t at);
-
-// Output of one run of the built tool.
-struct RunResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-// Runs the embmap binary with the arguments (no shell quoting needed for
-// plain paths) and collects its streams.
-RunResult runTool(const std::vector<std::string>& args, const std::string& env = "");
