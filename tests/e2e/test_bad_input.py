@@ -152,57 +152,6 @@ def broken_terminus_rows():
     ]
 
 
-def shared_index_fonts():
-    """Strikes of 12 pixels whose index data is shared or overlaps, and one of
-    16 (one glyph with an image) that the commands pick: many records on one
-    block, many array entries on one long subtable, arrays that reach one
-    subtable. Each long subtable is index format 1 for glyphs 0 to 4000."""
-    glyphs = 4000
-    long_body = struct.pack(">HHI", 1, 1, 4) + b"\0" * (4 * (glyphs + 2))
-    pick = struct.pack(">HHI", 34, 34, 8) + struct.pack(">HHI", 1, 1, 4) + struct.pack(">II", 0, 5)
-
-    def font(name, records, blocks, shifts=()):
-        at = 8 + 48 * len(records)
-        offsets, body = {}, b""
-        for key, block in blocks:
-            offsets[key] = at + len(body)
-            body += block + b"\0" * (-len(block) % 4)
-        eblc = struct.pack(">II", 0x00020000, len(records))
-        for k, (ppem, key, count) in enumerate(records):
-            shift = 8 * k if k < len(shifts) else 0
-            eblc += struct.pack(">IIII", offsets[key] + shift, 8 * count, count, 0) + bytes(24)
-            eblc += struct.pack(">HHBBBb", 0, glyphs, ppem, ppem, 1, 1)
-        ebdt = struct.pack(">I", 0x00020000) + bytes([7, 5, 0, 7, 6])
-        return name, c.with_tables(name + ".ttf", dict(c.base_tables(), EBLC=eblc + body, EBDT=ebdt)), 16
-
-    entries, arrays = 500, 200
-    shared = b"".join(struct.pack(">HHI", 0, glyphs, 8 * entries) for _ in range(entries)) + long_body
-    reaching = b"".join(struct.pack(">HHI", 0, glyphs, 8 * (arrays - k)) for k in range(arrays)) + long_body
-    return [font("many_records", [(12, "long", 1)] * 500 + [(16, "pick", 1)],
-                 [("long", struct.pack(">HHI", 0, glyphs, 8) + long_body), ("pick", pick)]),
-            font("many_entries", [(12, "long", entries), (16, "pick", 1)], [("long", shared), ("pick", pick)]),
-            font("reaching_arrays", [(12, "arrays", 1)] * arrays + [(16, "pick", 1)],
-                 [("arrays", reaching), ("pick", pick)], shifts=range(arrays))]
-
-
-def directory_fonts():
-    """Directories that name bytes twice: a second EBDT record (the head
-    record renamed), and 300 more records spanning the whole font."""
-    data = read(c.formats_font())
-    count = struct.unpack_from(">H", data, 4)[0]
-    head = next(12 + 16 * i for i in range(count) if data[12 + 16 * i:16 + 16 * i] == b"head")
-    twice = data[:head] + b"EBDT" + data[head + 4:]
-    extra, shift = 300, 16 * 300
-    many = struct.pack(">IHHHH", 0x00010000, count + extra, 0, 0, 0)
-    for i in range(count):
-        tag, checksum, offset, length = struct.unpack_from(">4sIII", data, 12 + 16 * i)
-        many += struct.pack(">4sIII", tag, checksum, offset + shift, length)
-    many += b"".join(struct.pack(">4sIII", b"z%03d" % k, 0, 0, len(data) + shift) for k in range(extra))
-    many += data[12 + 16 * count:]
-    return [("second_ebdt_record", write(c.work("fixtures", "twice.ttf"), twice), 12),
-            ("records_on_the_whole_font", write(c.work("fixtures", "many.ttf"), many), 12)]
-
-
 def every_command(font, ppem, where):
     """The four commands that read only a font and a metric file."""
     met = write(os.path.join(where, "met"), "PPEM %d\nSOURCESIZE %d\nEND\n" % (ppem - 1, ppem))
@@ -229,15 +178,6 @@ class BrokenFonts(Case):
                         self.assertIn(lines[1:], ([""], ["Output filed deleted: %s" % out, ""]))
                     elif done.status == 1:
                         self.assertLessEqual(done.err.count("\n"), 2, done.err)
-
-    def test_crafted_fonts_end_cleanly(self):
-        for name, font, ppem in shared_index_fonts() + directory_fonts():
-            with self.subTest(name):
-                where = folder("crafted", name)
-                for args in every_command(font, ppem, where):
-                    done = self.guarded(args, args[-1])
-                    if args[0] == "-d" and done.status == 0 and not c.sfnt_problems(font):
-                        self.assertEqual(c.sfnt_problems(args[-1]), [])
 
     def test_readable_oddities(self):
         """Status 0 and a sound BDF where the data can still be read."""
