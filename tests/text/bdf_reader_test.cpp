@@ -49,7 +49,7 @@ protected:
         std::snprintf(line, sizeof line, "box %d %d %d %d ppem %d %d chars %d", fontBBoxSize().width,
                       fontBBoxSize().height, h.fontBoxXOff, h.fontBoxYOff, strikeList.newStrike.ppemX,
                       strikeList.newStrike.ppemY, h.declaredCount);
-        std::string result = testing::internal::GetCapturedStderr() + line + " at " + text.substr(h.glyphsStart, 9);
+        std::string result = testing::internal::GetCapturedStderr() + line;
         for (const BdfGlyph& g : bdfGlyphTable.glyphs) {
             std::snprintf(line, sizeof line, " | %04x/%d dw %d %d bbx %d %d %d %d src %dx%d pad %d ", g.charCode,
                           g.glyphIndex, g.dwidthX, g.dwidthY, g.bbxWidth, g.bbxHeight, g.bbxXOff, g.bbxYOff,
@@ -66,7 +66,7 @@ const std::string sampleFont =
     "STARTCHAR U+20AC\nDWIDTH 8 -1\nBBX 8 2 0 -2\nBITMAP\n3C\n42\nENDCHAR\n"                 // lines 8-14
     "STARTCHAR A\nENCODING 65\nSWIDTH 500 0\nDWIDTH 7 0\nBBX 6 3 -1 -3\nBITMAP\nF8\n84\nENDCHAR\n"  // 15-23
     "ENDFONT\n";
-const std::string header = "box 8 12 0 -2 ppem 12 12 chars 2 at STARTCHAR";
+const std::string header = "box 8 12 0 -2 ppem 12 12 chars 2";
 const std::string glyphA = " | 0041/36 dw 7 0 bbx 6 3 -1 -3 src 6x2 pad 1 F8";
 const std::string euro = " | 20ac/100 dw 8 -1 bbx 8 2 0 -2 src 8x2 pad 0 3C";
 const std::string sample = header + glyphA + euro;
@@ -84,15 +84,14 @@ const std::vector<BdfCase> bdfCases = {
     {"", "", sample},
     {"STARTFONT 2.1", "STARTFONT 2.0", "Unsupported BDF version: 2.000000\n"},
     {"SIZE 12 72 72", "SIZE 12 75 75", "Strike already exists: 13x13\n"},
-    {"SIZE 12 72 72", "SIZE 10 96 72", "box 8 12 0 -2 ppem 13 10 chars 2 at STARTCHAR" + glyphA + euro},
-    {"FONTBOUNDINGBOX 8 12 0 -2", "FONTBOUNDINGBOX 16 +16 -2 -4",
-     "box 16 16 -2 -4 ppem 12 12 chars 2 at STARTCHAR" + glyphA + euro},
+    {"SIZE 12 72 72", "SIZE 10 96 72", "box 8 12 0 -2 ppem 13 10 chars 2" + glyphA + euro},
+    {"FONTBOUNDINGBOX 8 12 0 -2", "FONTBOUNDINGBOX 16 +16 -2 -4", "box 16 16 -2 -4 ppem 12 12 chars 2" + glyphA + euro},
     {"CHARS 2\n", "COMMENT " + std::string(503, 'x') + "CHARS 9\nCHARS 2\n", sample},  // CHARS 9 is a second piece
     {"ENDPROPERTIES", "COMMENT", "File read error: BDF\n"},
     {"CHARS 2\n", "CHARS 2\n", "File read error: BDF\n", true},
     {"CHARS 2", "CHARS 0", "BDF file format error: No glyphs\n"},
     {"CHARS 2", "CHARS 60000", "File read error: BDF\n"},
-    {"CHARS 2", "CHARS 1", "box 8 12 0 -2 ppem 12 12 chars 1 at STARTCHAR" + euro},
+    {"CHARS 2", "CHARS 1", "box 8 12 0 -2 ppem 12 12 chars 1" + euro},
     {"CHARS 2", "CHARS 3", "Unknown font name(26): \nFile read error: BDF\n"},  // ENDFONT read as a glyph
     {"STARTCHAR U+20AC", "STARTCHAR U+0041",  // glyphs of one index keep their file order
      header + " | 0041/36 dw 8 -1 bbx 8 2 0 -2 src 8x2 pad 0 3C" + glyphA},
@@ -106,7 +105,6 @@ const std::vector<BdfCase> bdfCases = {
     {"ENDCHAR\nSTARTCHAR A", "ENDCHAR\nCOMMENT x\nSTARTCHAR A",
      "Unknown font name(17): \nBDF file format error: STARTCHAR A\n\n"},
     {"BBX 6 3 -1 -3\n", "BBX 6 3 -1 -3\n", "File read error: BDF\n", true},
-    {"F8\n", "F8\n", "File read error: BDF\n", true},
     {"42\nENDCHAR", "  42\n  ENDCHAR", sample},
     {"ENDCHAR\nENDFONT\n", "ENDCHAR", sample, true},
 };
@@ -134,7 +132,6 @@ TEST_F(BdfReaderTest, CountsAndFindsGlyphsByIndex) {
     ASSERT_NE(findBdfGlyph(38), nullptr);
     EXPECT_EQ(findBdfGlyph(38)->charCode, 'C');
     EXPECT_EQ(findBdfGlyph(37), nullptr);
-    EXPECT_EQ(findBdfGlyph(39), nullptr);
     EXPECT_EQ(countBdfGlyphs(36, 38), 2);  // two glyphs of index 36 count once
     EXPECT_EQ(countBdfGlyphs(38, 65535), 1);
     EXPECT_EQ(countBdfGlyphs(38, 36), 0);

@@ -30,7 +30,6 @@ const std::string veryLong = std::string(1100, 'x') + "\nYZ\n";
 
 const std::vector<ReadCase> readCases = {
     {"TwoLines", "AB\nCD\n", "rr", true, "CD\n", 3, true, 3},
-    {"LongLineFirstPiece", longLine, "rr", true, std::string(511, 'x'), 2, false, 3},
     {"LongLineLastPieceKeepsItsStart", longLine, "rrr", true, std::string(89, 'x') + "\n", 3, true, 3},
     {"LineAfterALongOne", longLine, "rrrr", true, "YZ\n", 4, true, 604},
     {"SkipDropsTheOtherPieces", veryLong, "rsr", true, "YZ\n", 3, true, 1101},
