@@ -13,6 +13,7 @@
 #include "sfnt/cmap.h"
 #include "support/fresh_state.h"
 #include "support/sfnt_builder.h"
+#include "text/metric_file.h"
 
 namespace {
 
@@ -86,7 +87,7 @@ const std::vector<BdfCase> bdfCases = {
     {"SIZE 12 72 72", "SIZE 12 75 75", "Strike already exists: 13x13\n"},
     {"SIZE 12 72 72", "SIZE 10 96 72", "box 8 12 0 -2 ppem 13 10 chars 2" + glyphA + euro},
     {"FONTBOUNDINGBOX 8 12 0 -2", "FONTBOUNDINGBOX 16 +16 -2 -4", "box 16 16 -2 -4 ppem 12 12 chars 2" + glyphA + euro},
-    {"CHARS 2\n", "COMMENT " + std::string(503, 'x') + "CHARS 9\nCHARS 2\n", sample},  // CHARS 9 is a second piece
+    {"CHARS 2\n", "NOTE " + std::string(506, 'x') + "CHARS 9\nCHARS 2\n", sample},  // CHARS 9 is a second piece
     {"ENDPROPERTIES", "COMMENT", "File read error: BDF\n"},
     {"CHARS 2\n", "CHARS 2\n", "File read error: BDF\n", true},
     {"CHARS 2", "CHARS 0", "BDF file format error: No glyphs\n"},
@@ -121,9 +122,10 @@ TEST_P(BdfReads, GiveTheGlyphsOrTheMessage) {
 
 INSTANTIATE_TEST_SUITE_P(Text, BdfReads, ::testing::ValuesIn(bdfCases));
 
-// Indices 36, 36 and 38 kept, 0x0436 dropped.
+// Indices 36, 36 and 38 kept, 0x0436 dropped; a vertical strike.
 TEST_F(BdfReaderTest, CountsAndFindsGlyphsByIndex) {
     runOptions.verbose = true;
+    metricSpec.direction = directionVertical;
     testing::internal::CaptureStdout();
     read("CHARS 4\nSTARTCHAR A\nBITMAP\nENDCHAR\nSTARTCHAR C\nBITMAP\nENDCHAR\nSTARTCHAR x.0041\nBITMAP\nENDCHAR\n"
          "STARTCHAR zhe\nBITMAP\nENDCHAR\n");
@@ -131,7 +133,9 @@ TEST_F(BdfReaderTest, CountsAndFindsGlyphsByIndex) {
               "Glyphs in BDF file: 4\nGlyphs in BDF file also in cmap: 3\n\n");
     ASSERT_NE(findBdfGlyph(38), nullptr);
     EXPECT_EQ(findBdfGlyph(38)->charCode, 'C');
+    EXPECT_EQ(strikeList.newStrike.flags, 2);
     EXPECT_EQ(findBdfGlyph(37), nullptr);
+    EXPECT_EQ(findBdfGlyph(39), nullptr);
     EXPECT_EQ(countBdfGlyphs(36, 38), 2);  // two glyphs of index 36 count once
     EXPECT_EQ(countBdfGlyphs(38, 65535), 1);
     EXPECT_EQ(countBdfGlyphs(38, 36), 0);

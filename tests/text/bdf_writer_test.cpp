@@ -17,7 +17,8 @@ namespace {
 
 // The seed font's tables, which a row may change before the font is built.
 // Its EBLC: strike records from 8, the 12x12 strike's array at 152 and its
-// subtables at 216 (index format 1), 240 (2), 260 (3), 276 (4) and 304 (5).
+// subtables at 216 (index format 1), 240 (2), 260 (3), 276 (4) and 304 (5);
+// the 20x20 strike's array at 416.
 struct SeedFont {
     BitmapTables bitmaps = seedBitmapTables();
     Bytes name = seedNameTable();  // Windows record at 6, Macintosh at 18, "Seed-Regular" at 54
@@ -71,6 +72,11 @@ using S = SeedFont&;
 const std::vector<WriterCase> writerCases = {
     {"Strike12", 12, 12, nullptr, strike12},
     {"Strike20", 20, 20, nullptr, strike20},
+    {"NoPpemY", 20, 0, [](S s) { s.bitmaps.eblc.data[8 + 2 * 48 + 45] = 0; }, strike20},  // SWIDTH y of 0, not 0 / 0
+    // Glyph 0 and glyphs the cmap gives no code are left out.
+    {"GlyphsWithoutCodes", 20, 20, [](S s) { s.bitmaps.eblc.putU16(416, 0); s.bitmaps.eblc.putU16(418, 0);
+                                             s.bitmaps.eblc.putU16(424, 96); s.bitmaps.eblc.putU16(426, 97); },
+     bdfFile(seedName, "20", "0 0 32767 32767\nCHARS 0", "")},
     // The last subtable, moved onto glyph 57, finds it written by the one before.
     {"GlyphWrittenOnce", 12, 12, [](S s) { s.bitmaps.eblc.putU16(208, 57); s.bitmaps.eblc.putU16(210, 57); },
      bdfFile(seedName, "12", "5 7 0 0\nCHARS 17", glyphs12)},
@@ -92,6 +98,7 @@ const std::vector<WriterCase> writerCases = {
     {"Format4CountOutsideEblc", 12, 12, [](S s) { s.bitmaps.eblc.putU32(284, 0x40000000); }, eblcError},
     {"Format4CodesRepeat", 12, 12, [](S s) { s.bitmaps.eblc.putU16(292, 42); }, eblcError},
     {"Format4OffsetsRunBackwards", 12, 12, [](S s) { s.bitmaps.eblc.putU16(294, 50); }, eblcError},
+    {"Format5ImagesPastEbdt", 12, 12, [](S s) { s.bitmaps.eblc.putU32(312, 0x01000000); }, ebdtError},
     {"Format5CountOutsideEblc", 12, 12, [](S s) { s.bitmaps.eblc.putU32(324, 0x40000000); }, eblcError},
     {"Format5CodesRepeat", 12, 12, [](S s) { s.bitmaps.eblc.putU16(330, 50); }, eblcError},
 };

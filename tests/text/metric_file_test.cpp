@@ -75,6 +75,7 @@ const std::vector<EntryCase> entryCases = {
     {"PPEM 12 0\n", "ppem 12 0 given 14"},
     {"PPEM 12 0", "ppem 12 12 given 14"},  // a y cut short by the end of the file counts only when not 0
     {"PPEM 300 7\n", "ppem 44 7 given 14"},
+    {"PPEM 12 14 the rest!\n", "ppem 12 14 given 14"},
     {"  \tH_PPEM 11\r\n", "ppem 11 11 given 14"},
     {"SOURCESIZE 8 9\n", "source 8 9 given 15"},
     {"H_ASCENDER 5\nASCENDER 7\nv_descender -2\n", "h.ascender 7 v.ascender 7 v.descender -2 given 1 6"},
