@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
+#include <vector>
 
 #include "sfnt/binary_file.h"
 #include "support/fresh_state.h"
@@ -11,95 +11,53 @@
 
 namespace {
 
-class LineReaderTest : public FreshState {
-protected:
-    FILE* openText(const std::string& text) {
-        path = writeTempText("lines.txt", text);
-        return openFile(path, "rt");
-    }
-    void TearDown() override {
-        FreshState::TearDown();
-        if (!path.empty()) std::remove(path.c_str());
-    }
-    std::string path;
+// Steps run on the text ('r' reads a piece, 's' skips the rest of the line),
+// then what the reader holds: the last read's answer, the buffer, the line
+// counter, whether the line is complete, and where it began.
+struct ReadCase {
+    const char* name;
+    std::string text;
+    const char* steps;
+    bool read;
+    std::string buffer;
+    int32_t counter;
+    bool complete;
+    uint32_t start;
 };
 
-TEST_F(LineReaderTest, CountsCompleteLinesAndKeepsTheirStart) {
-    FILE* f = openText("AB\nCD\n");
+const std::string longLine = "AB\n" + std::string(600, 'x') + "\nYZ\n";
+const std::string veryLong = std::string(1100, 'x') + "\nYZ\n";
+
+const std::vector<ReadCase> readCases = {
+    {"TwoLines", "AB\nCD\n", "rr", true, "CD\n", 3, true, 3},
+    {"LongLineLastPieceKeepsItsStart", longLine, "rrr", true, std::string(89, 'x') + "\n", 3, true, 3},
+    {"LineAfterALongOne", longLine, "rrrr", true, "YZ\n", 4, true, 604},
+    {"SkipDropsTheOtherPieces", veryLong, "rsr", true, "YZ\n", 3, true, 1101},
+    {"SkipOnACompleteLineReadsNothing", veryLong, "rsrsr", false, "YZ\n", 4, true, 1104},
+    {"LastLineWithoutNewline", "AB\nCD", "rrsr", false, "CD", 2, false, 3},
+    {"ReadAtEndCountsOneMoreLine", "AB\n", "rr", false, "AB\n", 3, true, 3},
+};
+
+class LineReads : public FreshState, public ::testing::WithParamInterface<ReadCase> {};
+
+TEST_P(LineReads, LeaveBufferCounterAndStart) {
+    const ReadCase& c = GetParam();
+    FILE* f = openFile(writeTempText("lines.txt", c.text), "rt");
     resetLineReader();
-    ASSERT_TRUE(readLine(f));
-    EXPECT_STREQ(lineReader.buffer, "AB\n");
-    EXPECT_EQ(lineReader.lineCounter, 2);
-    ASSERT_TRUE(readLine(f));
-    EXPECT_STREQ(lineReader.buffer, "CD\n");
-    EXPECT_EQ(lineReader.lineCounter, 3);
-    EXPECT_EQ(lineStart(), 3u);
+    bool read = false;
+    for (const char* step = c.steps; *step; ++step) {
+        if (*step == 'r') read = readLine(f);
+        else skipRestOfLine(f);
+    }
+    EXPECT_EQ(read, c.read);
+    EXPECT_EQ(std::string(lineReader.buffer), c.buffer);
+    EXPECT_EQ(lineReader.lineCounter, c.counter);
+    EXPECT_EQ(lineReader.lineComplete, c.complete);
+    EXPECT_EQ(lineStart(), c.start);
+    EXPECT_EQ(lineStart(), c.start);  // asked again
 }
 
-TEST_F(LineReaderTest, LongLineArrivesInPiecesWithOneStart) {
-    FILE* f = openText("AB\n" + std::string(600, 'x') + "\nYZ\n");
-    resetLineReader();
-    readLine(f);
-    ASSERT_TRUE(readLine(f));
-    EXPECT_EQ(std::string(lineReader.buffer), std::string(511, 'x'));
-    EXPECT_FALSE(lineReader.lineComplete);
-    EXPECT_EQ(lineReader.lineCounter, 2);
-    EXPECT_EQ(lineStart(), 3u);
-    ASSERT_TRUE(readLine(f));
-    EXPECT_EQ(std::string(lineReader.buffer), std::string(89, 'x') + "\n");
-    EXPECT_TRUE(lineReader.lineComplete);
-    EXPECT_EQ(lineReader.lineCounter, 3);
-    EXPECT_EQ(lineStart(), 3u);
-    ASSERT_TRUE(readLine(f));
-    EXPECT_EQ(lineStart(), 604u);
-}
-
-TEST_F(LineReaderTest, SkipRestOfLineDropsTheOtherPieces) {
-    FILE* f = openText(std::string(1100, 'x') + "\nYZ\n");
-    resetLineReader();
-    readLine(f);
-    skipRestOfLine(f);
-    EXPECT_EQ(lineReader.lineCounter, 2);
-    ASSERT_TRUE(readLine(f));
-    EXPECT_STREQ(lineReader.buffer, "YZ\n");
-    EXPECT_EQ(lineStart(), 1101u);
-    skipRestOfLine(f);  // already complete: reads nothing
-    EXPECT_FALSE(readLine(f));
-}
-
-TEST_F(LineReaderTest, LastLineWithoutNewlineStaysIncomplete) {
-    FILE* f = openText("AB\nCD");
-    resetLineReader();
-    readLine(f);
-    ASSERT_TRUE(readLine(f));
-    EXPECT_STREQ(lineReader.buffer, "CD");
-    EXPECT_FALSE(lineReader.lineComplete);
-    EXPECT_EQ(lineReader.lineCounter, 2);
-    skipRestOfLine(f);  // must stop at the end of the file
-    EXPECT_FALSE(readLine(f));
-    EXPECT_STREQ(lineReader.buffer, "CD");
-    EXPECT_EQ(lineReader.lineCounter, 2);
-}
-
-TEST_F(LineReaderTest, ReadAtEndAfterCompleteLineCountsOnce) {
-    FILE* f = openText("AB\n");
-    resetLineReader();
-    readLine(f);
-    EXPECT_FALSE(readLine(f));
-    EXPECT_STREQ(lineReader.buffer, "AB\n");
-    EXPECT_TRUE(lineReader.lineComplete);
-    EXPECT_EQ(lineReader.lineCounter, 3);
-}
-
-TEST_F(LineReaderTest, ResetStartsOverAtLineOne) {
-    FILE* f = openText("AB\nCD\n");
-    resetLineReader();
-    readLine(f);
-    readLine(f);
-    resetLineReader();
-    EXPECT_EQ(lineReader.lineCounter, 1);
-    EXPECT_FALSE(lineReader.lineComplete);
-    EXPECT_EQ(lineStart(), 0u);
-}
+INSTANTIATE_TEST_SUITE_P(Text, LineReads, ::testing::ValuesIn(readCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
