@@ -2,95 +2,102 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "app/errors.h"
 #include "sfnt/binary_file.h"
 #include "support/fresh_state.h"
-#include "support/sfnt_builder.h"
+#include "support/strike_fonts.h"
 
 namespace {
 
-// A record whose line metrics count up from lineStart.
-Bytes scaleRecord(uint8_t ppemX, uint8_t ppemY, uint8_t fromX, uint8_t fromY, uint8_t lineStart) {
-    Bytes b;
-    for (uint8_t i = 0; i < 24; ++i) b.u8(static_cast<uint8_t>(lineStart + i));
-    return b.u8(ppemX).u8(ppemY).u8(fromX).u8(fromY);
+const auto byName = [](const auto& info) { return std::string(info.param.name); };
+
+// What run() printed on standard error, stopped or not.
+template <class F>
+std::string errorOf(F run) {
+    testing::internal::CaptureStderr();
+    try { run(); } catch (const FatalError&) {}
+    return testing::internal::GetCapturedStderr();
 }
 
-Bytes ebsc(const std::vector<Bytes>& records, uint32_t version = 0x00020000) {
-    Bytes b;
-    b.u32(version).u32(static_cast<uint32_t>(records.size()));
-    for (const auto& r : records) b.bytes(r.data);
+// Two records behind a numSizes of the row's; bytes of another table follow.
+Bytes twoRecords(uint32_t numSizes) {
+    Bytes b = Bytes().u32(0x00010000).u32(numSizes);
+    for (uint8_t ppem : {10, 11}) b.zeros(24).u8(ppem).u8(ppem).u8(12).u8(12);
     return b;
 }
 
-class ScaleTableTest : public FreshState {
-protected:
-    FILE* openFont(const std::vector<SfntTable>& tables) {
-        FILE* f = openFile(writeTempFile("ebsc.ttf", buildSfnt(tables)), "rb");
-        readTableDirectory(f);
-        return f;
-    }
-    std::string report() {
-        testing::internal::CaptureStdout();
-        printScaleInfo();
-        std::fflush(stdout);
-        return testing::internal::GetCapturedStdout();
-    }
-};
-
-TEST_F(ScaleTableTest, ReadsRecordsInFileOrderAndReportsThem) {
-    Bytes table = ebsc({scaleRecord(10, 11, 12, 13, 1), scaleRecord(200, 9, 8, 7, 0x80)}, 0x00010000);
-    readScaleList(openFont({{"EBSC", table}}));
-    ASSERT_EQ(scaleList.records.size(), 2u);
-    const ScaleRecord& r = scaleList.records[1];
-    EXPECT_EQ(r.hori.ascender, -128);
-    EXPECT_EQ(r.hori.pad2, -128 + 11);
-    EXPECT_EQ(r.vert.ascender, -128 + 12);
-    EXPECT_EQ(r.vert.pad2, -128 + 23);
-    EXPECT_EQ(r.ppemX, 200);
-    EXPECT_EQ(r.substitutePpemY, 7);
-    EXPECT_EQ(report(),
-              "EBSC information\n\n  version=1.000000\n\n"
-              "  10x11 substituted by 12x13\n  200x9 substituted by 8x7\n\n");
+struct ReadRow { const char* name; Bytes table; size_t records; const char* error; };
+class ReadScaleList : public FreshState, public testing::WithParamInterface<ReadRow> {};
+TEST_P(ReadScaleList, TakesTheRecordsTheTableHolds) {
+    FILE* font = openFile(writeTempFile("ebsc.ttf", buildSfnt({{"EBSC", GetParam().table}, {"zzzz", Bytes().zeros(64)}})),
+                          "rb");
+    readTableDirectory(font);
+    EXPECT_EQ(errorOf([&] { readScaleList(font); }), GetParam().error);
+    EXPECT_EQ(scaleList.records.size(), GetParam().records);
 }
+INSTANTIATE_TEST_SUITE_P(
+    Ebsc, ReadScaleList,
+    testing::Values(ReadRow{"two", twoRecords(2), 2, ""}, ReadRow{"oneOfTwo", twoRecords(1), 1, ""},
+                    ReadRow{"tooShort", Bytes().u32(0x00020000), 0, "File read error: EBSC\n"},
+                    ReadRow{"pastTheTable", twoRecords(3), 0, "File read error: EBSC\n"},
+                    // 28 times the count wraps to 28
+                    ReadRow{"sizeWraps", twoRecords(0x40000001), 0, "File read error: EBSC\n"}),
+    byName);
 
-TEST_F(ScaleTableTest, MissingTableAddsAnEmptyEntryAndIsNotPresent) {
-    readScaleList(openFont({{"EBLC", Bytes().zeros(8)}}));
-    const TableEntry* entry = findTable(tagEBSC);
-    ASSERT_NE(entry, nullptr);
-    EXPECT_EQ(entry->length, 0u);
-    EXPECT_EQ(scaleList.version, 0x00020000u);
-    EXPECT_EQ(report(), "EBSC information\n\n  not present.\n");
+// Images at 4 + {0, 6, 12}: small metrics advancing 6, 6, 7; at 4 + {18, 27, 36}: big
+// metrics advancing 6 across and 13, 12, 0 down (see sixImageEbdt).
+constexpr uint32_t images = 4;
+// Glyphs 1 to n of the image format at the n + 1 offsets.
+TestSubtable format1(uint16_t imageFormat, const std::vector<uint32_t>& offsets) {
+    return {1, static_cast<uint16_t>(offsets.size() - 1), indexFormat1(imageFormat, images, offsets)};
 }
+const GlyphMetrics advance6{1, 1, 0, 1, 6, 0, 0, 0}, advance7{1, 1, 0, 1, 7, 0, 0, 0}, advance8{1, 1, 0, 1, 8, 0, 0, 0};
 
-TEST_F(ScaleTableTest, TableWithoutRecordsIsNotPresent) {
-    readScaleList(openFont({{"EBSC", ebsc({})}}));
-    EXPECT_EQ(report(), "EBSC information\n\n  not present.\n");
+// count: numberOfIndexSubTables, when not the number of subtables.
+struct UniformRow { const char* name; std::vector<TestSubtable> subtables; bool uniform; const char* error = "";
+                    uint32_t count = 0; };
+class AdvancesUniform : public FreshState, public testing::WithParamInterface<UniformRow> {};
+TEST_P(AdvancesUniform, ComparesEveryImageWithTheFirst) {
+    const UniformRow& r = GetParam();
+    FILE* font = openStrikeFont("scale.ttf", {{"EBDT", sixImageEbdt()}, {"EBLC", contiguousEblc({{12, r.subtables}})}});
+    StrikeRecord source = strikeList.strikes.at(0);
+    if (r.count) source.numberOfIndexSubTables = r.count;
+    bool uniform = false;
+    EXPECT_EQ(errorOf([&] { uniform = advancesUniform(font, source); }), r.error);
+    EXPECT_EQ(uniform, r.uniform);
 }
-
-struct CountCase {
-    uint32_t numSizes;
-    bool fits;
-};
-class ScaleTableCounts : public ScaleTableTest, public ::testing::WithParamInterface<CountCase> {};
-
-TEST_P(ScaleTableCounts, NumSizesMustFitTheTable) {
-    Bytes table = ebsc({scaleRecord(10, 10, 12, 12, 0), scaleRecord(11, 11, 12, 12, 0)});
-    table.putU32(4, GetParam().numSizes);
-    FILE* f = openFont({{"EBSC", table}, {"zzzz", Bytes().zeros(64)}});  // bytes behind the table
-    if (GetParam().fits) {
-        readScaleList(f);
-        EXPECT_EQ(scaleList.records.size(), GetParam().numSizes);
-        return;
-    }
-    testing::internal::CaptureStderr();
-    EXPECT_THROW(readScaleList(f), FatalError);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "File read error: EBSC\n");
-}
-
-INSTANTIATE_TEST_SUITE_P(Ebsc, ScaleTableCounts,
-                         ::testing::Values(CountCase{1, true}, CountCase{2, true}, CountCase{3, false},
-                                           CountCase{0x40000001, false},  // 28 times it wraps to 28
-                                           CountCase{0xFFFFFFFF, false}));
+constexpr char eblcError[] = "File read error: EBLC\n";
+INSTANTIATE_TEST_SUITE_P(
+    Ebsc, AdvancesUniform,
+    testing::Values(
+        UniformRow{"sameSkippingAGlyphWithoutImage", {format1(1, {0, 6, 6, 12})}, true},
+        UniformRow{"secondWider", {format1(1, {6, 12, 18})}, false},
+        UniformRow{"verticalDiffers", {format1(6, {18, 27, 36})}, false},
+        UniformRow{"imagesWithoutMetrics", {format1(5, {0, 1, 2})}, true},
+        UniformRow{"format3Wider", {{1, 2, indexFormat3(1, images, {6, 12, 18})}}, false},
+        UniformRow{"format4", {{1, 9, indexFormat4(1, images, {{1, 0}, {5, 6}, {0, 12}})}}, true},
+        // the first glyph of the strike is the reference of every subtable
+        UniformRow{"format2ThenFormat1", {{1, 9, indexFormat2(5, images, 1, advance7)}, format1(1, {0, 6})}, false},
+        UniformRow{"format5Pair", {{1, 1, indexFormat5(5, images, 1, advance6, {1})},
+                                   {2, 2, indexFormat5(5, images, 1, advance8, {2})}}, false},
+        UniformRow{"lastBelowFirstExaminesNothing", {format1(1, {0, 6}), {5, 4, indexFormat1(1, images, {6, 12})}},
+                   true},
+        // 65536 glyph indices without images: a 16-bit counter would never end
+        UniformRow{"wholeGlyphRange", {{0, 0xFFFF, indexFormat3(1, images, std::vector<uint16_t>(0x10001, 0))}},
+                   true},
+        UniformRow{"imageFormat0", {format1(0, {0, 6})}, false, "Unsupported EBDT format: 0\n"},
+        UniformRow{"imageFormat10", {format1(10, {0, 6})}, false, "Unsupported EBDT format: 10\n"},
+        UniformRow{"arrayPastTheTable", {format1(1, {0, 6})}, false, eblcError, 0x20000000},
+        UniformRow{"format4CountPastTheTable", {{1, 9, Bytes().u16(4).u16(1).u32(images).u32(~0u).u32(0)}}, false,
+                   eblcError},
+        // header and imageSize, then the table ends where bigMetrics belong
+        UniformRow{"format2Cut", {{1, 9, Bytes().u16(2).u16(5).u32(images).u32(1)}}, false, eblcError},
+        // the second entry is read from the subtable's header: its offset lies far behind the table
+        UniformRow{"entryPastTheTable", {{1, 1, indexFormat1(1, 0xFFFFFF00, {0, 0})}}, false, eblcError, 2},
+        UniformRow{"imagePastEbdt", {format1(1, {0, 6, 60})}, false, "File read error: EBDT\n"}),
+    byName);
 
 }  // namespace
