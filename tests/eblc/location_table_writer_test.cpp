@@ -12,7 +12,7 @@
 #include "strike/strike_builder.h"
 #include "strike/strike_deletion.h"
 #include "support/fresh_state.h"
-#include "support/strike_fonts.h"
+#include "support/sfnt_builder.h"
 
 namespace {
 

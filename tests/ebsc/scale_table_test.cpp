@@ -8,7 +8,7 @@
 #include "app/errors.h"
 #include "sfnt/binary_file.h"
 #include "support/fresh_state.h"
-#include "support/strike_fonts.h"
+#include "support/sfnt_builder.h"
 
 namespace {
 

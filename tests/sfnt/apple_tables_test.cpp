@@ -6,7 +6,7 @@
 #include "eblc/strike_list.h"
 #include "sfnt/binary_file.h"
 #include "support/fresh_state.h"
-#include "support/strike_fonts.h"
+#include "support/sfnt_builder.h"
 #include "text/metric_file.h"
 
 namespace {

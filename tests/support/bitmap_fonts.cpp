@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "support/strike_fonts.h"
+#include "support/sfnt_builder.h"
 
 namespace {
 

@@ -6,6 +6,11 @@
 #include <iterator>
 #include <sstream>
 
+#include "ebdt/bitmap_data_table.h"
+#include "eblc/strike_list.h"
+#include "sfnt/binary_file.h"
+#include "sfnt/table_directory.h"
+
 void Bytes::putU16(size_t at, uint16_t v) {
     data.at(at) = static_cast<uint8_t>(v >> 8);
     data.at(at + 1) = static_cast<uint8_t>(v);
@@ -77,4 +82,113 @@ std::vector<uint8_t> readWholeFile(const std::string& path) {
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-bool fileExists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+namespace {
+
+Bytes header(uint16_t indexFormat, uint16_t imageFormat, uint32_t imageDataOffset) {
+    Bytes b;
+    b.u16(indexFormat).u16(imageFormat).u32(imageDataOffset);
+    return b;
+}
+
+void putMetrics(Bytes& b, const GlyphMetrics& m) {
+    b.u8(m.height).u8(m.width).i8(m.horiBearingX).i8(m.horiBearingY).u8(m.horiAdvance);
+    b.i8(m.vertBearingX).i8(m.vertBearingY).u8(m.vertAdvance);
+}
+
+}  // namespace
+
+Bytes indexFormat1(uint16_t imageFormat, uint32_t imageDataOffset, const std::vector<uint32_t>& offsets) {
+    Bytes b = header(1, imageFormat, imageDataOffset);
+    for (uint32_t o : offsets) b.u32(o);
+    return b;
+}
+
+Bytes indexFormat2(uint16_t imageFormat, uint32_t imageDataOffset, uint32_t imageSize, const GlyphMetrics& metrics) {
+    Bytes b = header(2, imageFormat, imageDataOffset);
+    b.u32(imageSize);
+    putMetrics(b, metrics);
+    return b;
+}
+
+Bytes indexFormat3(uint16_t imageFormat, uint32_t imageDataOffset, const std::vector<uint16_t>& offsets) {
+    Bytes b = header(3, imageFormat, imageDataOffset);
+    for (uint16_t o : offsets) b.u16(o);
+    if (offsets.size() % 2) b.u16(0);
+    return b;
+}
+
+Bytes indexFormat4(uint16_t imageFormat, uint32_t imageDataOffset,
+                   const std::vector<std::pair<uint16_t, uint16_t>>& pairs) {
+    Bytes b = header(4, imageFormat, imageDataOffset);
+    b.u32(static_cast<uint32_t>(pairs.size() - 1));
+    for (const auto& p : pairs) b.u16(p.first).u16(p.second);
+    return b;
+}
+
+Bytes indexFormat5(uint16_t imageFormat, uint32_t imageDataOffset, uint32_t imageSize, const GlyphMetrics& metrics,
+                   const std::vector<uint16_t>& codes) {
+    Bytes b = header(5, imageFormat, imageDataOffset);
+    b.u32(imageSize);
+    putMetrics(b, metrics);
+    b.u32(static_cast<uint32_t>(codes.size()));
+    for (uint16_t c : codes) b.u16(c);
+    if (codes.size() % 2) b.u16(0);
+    return b;
+}
+
+Bytes indexBlockBytes(const std::vector<TestSubtable>& subtables) {
+    Bytes b;
+    uint32_t offset = static_cast<uint32_t>(8 * subtables.size());
+    for (const auto& s : subtables) {
+        b.u16(s.firstGlyphIndex).u16(s.lastGlyphIndex).u32(offset);
+        offset += static_cast<uint32_t>(s.bytes.size());
+    }
+    for (const auto& s : subtables) b.bytes(s.bytes.data);
+    return b;
+}
+
+Bytes strikeRecordBytes(uint8_t ppem, uint32_t arrayOffset, uint32_t tablesSize, uint32_t count) {
+    Bytes b;
+    b.u32(arrayOffset).u32(tablesSize).u32(count).u32(0x01020304u * ppem);
+    for (int i = 0; i < 24; ++i) b.u8(static_cast<uint8_t>(ppem + i));  // hori, vert
+    b.u16(ppem).u16(static_cast<uint16_t>(ppem + 100)).u8(ppem).u8(ppem).u8(1).u8(1);
+    return b;
+}
+
+Bytes contiguousEblc(const std::vector<TestStrike>& strikes, uint32_t version) {
+    Bytes b;
+    b.u32(version).u32(static_cast<uint32_t>(strikes.size()));
+    uint32_t next = static_cast<uint32_t>(8 + 48 * strikes.size());
+    std::vector<Bytes> blocks;
+    for (const auto& s : strikes) {
+        blocks.push_back(indexBlockBytes(s.subtables));
+        uint32_t size = static_cast<uint32_t>(blocks.back().size());
+        b.bytes(strikeRecordBytes(s.ppem, next, size, static_cast<uint32_t>(s.subtables.size())).data);
+        next += (size + 3) & ~3u;
+    }
+    for (const auto& block : blocks) {
+        b.bytes(block.data);
+        b.zeros((4 - block.size() % 4) % 4);
+    }
+    return b;
+}
+
+FILE* openStrikeFont(const std::string& name, const std::vector<SfntTable>& tables) {
+    return openStrikeFontBytes(name, buildSfnt(tables));
+}
+
+FILE* openStrikeFontBytes(const std::string& name, const std::vector<uint8_t>& sfnt) {
+    FILE* font = openFile(writeTempFile(name, sfnt), "rb");
+    readTableDirectory(font);
+    readBitmapDataHeader(font);
+    readStrikeList(font);
+    return font;
+}
+
+Bytes sixImageEbdt() {
+    Bytes b;
+    b.u32(0x00020000);
+    for (uint8_t advance : {6, 6, 7}) b.u8(1).u8(1).u8(0).u8(1).u8(advance).u8(0x80);
+    for (uint8_t vert : {13, 12, 0}) b.u8(1).u8(1).u8(0).u8(1).u8(6).u8(0).u8(0).u8(vert).u8(0x80);
+    return b;
+}

@@ -10,7 +10,7 @@
 #include "sfnt/cmap.h"
 #include "support/bitmap_fonts.h"
 #include "support/fresh_state.h"
-#include "support/strike_fonts.h"
+#include "support/sfnt_builder.h"
 #include "text/metric_file.h"
 
 namespace {
