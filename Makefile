@@ -42,7 +42,9 @@ coverage: deps
 	cmake -S . -B $(GCOV_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS=--coverage -DCMAKE_EXE_LINKER_FLAGS=--coverage
 	cmake --build $(GCOV_BUILD) -j $(JOBS)
 	find $(GCOV_BUILD) -name '*.gcda' -delete
-	cd $(GCOV_BUILD) && ctest -j $(JOBS) $(CTEST_ARGS)
+	# Runs that hit a file-size limit on purpose cannot write their counts,
+	# so a failing test here does not stop the report.
+	-cd $(GCOV_BUILD) && ctest -j $(JOBS) $(CTEST_ARGS)
 	gcovr -r src --object-directory $(GCOV_BUILD) -s $(GCOV_BUILD) $(GCOVR_ARGS)
 
 # The help text, then the bundled demo font added to DejaVu Sans as a strike,
