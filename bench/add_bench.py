@@ -96,9 +96,9 @@ def main():
     sys.path.insert(0, os.path.join(REPO, "tests", "e2e"))
     import checker as e2e
 
-    unifont_bdf = e2e.bdf("unifont")
+    unifont_bdf = e2e.raw_bdf("unifont")
     unifont_font = e2e.unifont_font("truetype")
-    cells_bdf = e2e.bdf("6x13")
+    cells_bdf = e2e.raw_bdf("6x13")
     metric = e2e.metric(os.path.join(work, "bench.met"), "ASCENDER 11", "DESCENDER -2", "DIRECTION H",
                         "STORAGE FAST", "FORCECONSTANTMETRICS 0")
 

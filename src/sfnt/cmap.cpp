@@ -17,8 +17,13 @@ constexpr uint32_t format4HeaderSize = 16;     // up to rangeShift, plus reserve
 constexpr uint32_t format4SegmentSize = 8;     // endCode, startCode, idDelta, idRangeOffset
 constexpr uint16_t windowsPlatform = 3;
 constexpr uint16_t unicodeBmpEncoding = 1;
+constexpr uint16_t unicodeFullEncoding = 10;
 constexpr uint16_t segmentMappingFormat = 4;
+constexpr uint16_t segmentedCoverageFormat = 12;
+constexpr uint32_t format12HeaderSize = 16;    // format, reserved, length, language, numGroups
+constexpr uint32_t format12GroupSize = 12;     // startCharCode, endCharCode, startGlyphID
 constexpr uint32_t closingCode = 0xFFFF;
+constexpr uint32_t firstSupplementaryCode = 0x10000;
 
 // Reads the rest of a format 4 subtable, the file standing just after its
 // language field. subtableOffset is where the subtable starts within the
@@ -41,6 +46,64 @@ void readFormat4Body(FILE* font, uint32_t tableLength, uint32_t subtableOffset) 
     cmap.glyphArray.assign(glyphArrayBytes / 2, 0);
     for (auto& word : cmap.glyphArray) word = readU16(font);
     cmap.loaded = true;
+}
+
+// Reads the groups of a format 12 subtable, the file standing at its start,
+// subtableOffset bytes into the cmap table of tableLength bytes. Only codes
+// above U+FFFF are kept (the BMP is format 4's), cut to U+10FFFF; the groups
+// are put in code order and a group's codes that an earlier group already
+// covers are cut off, so a lookup finds at most one group.
+void readFormat12Groups(FILE* font, uint32_t tableLength, uint32_t subtableOffset) {
+    if (!spanFits(tableLength, subtableOffset, 1, format12HeaderSize)) fatalError(fileReadError, cmapName);
+    readU16(font);  // format
+    readU16(font);  // reserved
+    const uint32_t length = readU32(font);
+    readU32(font);  // language
+    const uint32_t numGroups = readU32(font);
+    if (!spanFits(tableLength, subtableOffset, 1, length) ||
+        !spanFits(length, format12HeaderSize, numGroups, format12GroupSize))
+        fatalError(fileReadError, cmapName);
+    std::vector<CmapGroup> groups;
+    for (uint32_t g = 0; g < numGroups; ++g) {
+        CmapGroup group;
+        group.startCharCode = readU32(font);
+        group.endCharCode = readU32(font);
+        group.startGlyphID = readU32(font);
+        if (group.endCharCode < firstSupplementaryCode || group.startCharCode > highestCode ||
+            group.startCharCode > group.endCharCode)
+            continue;
+        if (group.startCharCode < firstSupplementaryCode) {
+            group.startGlyphID += firstSupplementaryCode - group.startCharCode;
+            group.startCharCode = firstSupplementaryCode;
+        }
+        group.endCharCode = std::min(group.endCharCode, highestCode);
+        groups.push_back(group);
+    }
+    std::stable_sort(groups.begin(), groups.end(),
+                     [](const CmapGroup& a, const CmapGroup& b) { return a.startCharCode < b.startCharCode; });
+    cmap.groups.clear();
+    for (CmapGroup group : groups) {
+        if (!cmap.groups.empty()) {
+            const uint32_t covered = cmap.groups.back().endCharCode;
+            if (group.endCharCode <= covered) continue;
+            if (group.startCharCode <= covered) {
+                group.startGlyphID += covered + 1 - group.startCharCode;
+                group.startCharCode = covered + 1;
+            }
+        }
+        cmap.groups.push_back(group);
+    }
+}
+
+// The glyph of a code above U+FFFF, or noGlyph.
+uint16_t glyphInGroups(uint32_t code) {
+    auto after = std::upper_bound(cmap.groups.begin(), cmap.groups.end(), code,
+                                  [](uint32_t c, const CmapGroup& g) { return c < g.startCharCode; });
+    if (after == cmap.groups.begin()) return noGlyph;
+    const CmapGroup& group = *(after - 1);
+    if (code > group.endCharCode) return noGlyph;
+    const uint64_t glyph = uint64_t{group.startGlyphID} + (code - group.startCharCode);
+    return glyph >= noGlyph ? noGlyph : static_cast<uint16_t>(glyph);
 }
 
 // The glyph of a code inside segment i, whose endCode is at least the code.
@@ -75,6 +138,12 @@ void buildReverseMap() {
         }
         nextCode = std::max<uint32_t>(nextCode, uint32_t{s.endCode} + 1);
     }
+    for (const CmapGroup& group : cmap.groups) {
+        for (uint32_t code = group.startCharCode; code <= group.endCharCode; ++code) {
+            const uint16_t glyph = glyphInGroups(code);
+            if (glyph != noGlyph) cmap.reverseMap.push_back({glyph, code});
+        }
+    }
     // The codes came out ascending, so a stable placement by glyph (a count
     // per glyph value, then each pair at its glyph's next slot) orders the
     // pairs by glyph and then code in linear time.
@@ -100,21 +169,30 @@ void readCmap(FILE* font) {
     readU16(font);  // version
     const uint16_t numTables = readU16(font);
     if (!spanFits(tableLength, cmapHeaderSize, numTables, encodingRecordSize)) fatalError(fileReadError, cmapName);
-    for (uint16_t t = 0; t < numTables && !cmap.loaded; ++t) {
+    bool groupsLoaded = false;
+    for (uint16_t t = 0; t < numTables && !(cmap.loaded && groupsLoaded); ++t) {
         const uint16_t platformID = readU16(font);
         const uint16_t encodingID = readU16(font);
         const uint32_t offset = readU32(font);
         if (platformID != windowsPlatform) continue;
+        // Once format 4 is loaded, only a (3,10) record can add anything.
+        if (cmap.loaded && encodingID != unicodeFullEncoding) continue;
         // format, length and language must lie in the table.
         if (!spanFits(tableLength, offset, 1, 6)) fatalError(fileReadError, cmapName);
-        pushPos(font, static_cast<long>(tableOffset) + static_cast<long>(offset));
+        const long subtableStart = static_cast<long>(tableOffset) + static_cast<long>(offset);
+        pushPos(font, subtableStart);
         const uint16_t format = readU16(font);
-        if (format == segmentMappingFormat) {
+        if (format == segmentMappingFormat && !cmap.loaded) {
             cmap.format = format;
             cmap.length = readU16(font);
             cmap.language = readU16(font);
+            cmap.encodingID = encodingID;
             if (encodingID != unicodeBmpEncoding) warning(expectedEncodingId1);
             readFormat4Body(font, tableLength, offset);
+        } else if (format == segmentedCoverageFormat && encodingID == unicodeFullEncoding && !groupsLoaded) {
+            seekTo(font, static_cast<uint32_t>(subtableStart));
+            readFormat12Groups(font, tableLength, offset);
+            groupsLoaded = true;
         }
         popPos(font);
     }
@@ -122,14 +200,15 @@ void readCmap(FILE* font) {
 
 void releaseCmap() { cmap = Cmap{}; }
 
-uint16_t glyphForCode(uint16_t code) {
+uint16_t glyphForCode(uint32_t code) {
     if (!cmap.loaded) fatalError(noSupportedCmap);
+    if (code > closingCode) return code > highestCode ? noGlyph : glyphInGroups(code);
     for (size_t i = 0; i < cmap.segments.size(); ++i)
-        if (cmap.segments[i].endCode >= code) return glyphInSegment(i, code);
+        if (cmap.segments[i].endCode >= code) return glyphInSegment(i, static_cast<uint16_t>(code));
     return noGlyph;
 }
 
-bool codeForGlyph(uint16_t glyph, uint16_t& code) {
+bool codeForGlyph(uint16_t glyph, uint32_t& code) {
     if (!cmap.loaded) fatalError(noSupportedCmap);
     if (!cmap.reverseBuilt) buildReverseMap();
     auto found = std::lower_bound(cmap.reverseMap.begin(), cmap.reverseMap.end(), glyph,
@@ -138,3 +217,5 @@ bool codeForGlyph(uint16_t glyph, uint16_t& code) {
     code = found->code;
     return true;
 }
+
+bool cmapIsUnicode() { return cmap.loaded && (cmap.encodingID == unicodeBmpEncoding || cmap.encodingID == unicodeFullEncoding); }

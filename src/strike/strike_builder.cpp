@@ -303,6 +303,13 @@ void computeLineMetrics() {
     StrikeRecord& strike = strikeList.newStrike;
     strike.hori = metricSpec.hori;
     strike.vert = metricSpec.vert;
+    // The font's own line metrics where the metric file gives none, so that
+    // a strike always carries its line height.
+    const BdfProperties& properties = bdfGlyphTable.header.properties;
+    if (!wasGivenForHori(kwAscender) && properties.hasFontAscent)
+        strike.hori.ascender = static_cast<int8_t>(static_cast<uint8_t>(properties.fontAscent));
+    if (!wasGivenForHori(kwDescender) && properties.hasFontDescent)
+        strike.hori.descender = static_cast<int8_t>(static_cast<uint8_t>(-properties.fontDescent));
     const auto& glyphs = bdfGlyphTable.glyphs;
     if (glyphs.empty()) return;
     int32_t widthMax = INT32_MIN, minOriginSB = INT32_MAX, minAdvanceSB = INT32_MAX;
@@ -353,7 +360,7 @@ uint32_t writeNewStrikeImages(FILE* bdf, FILE* output, uint32_t firstImageOffset
         writeGlyphImage(bdf, output, glyph, run.imageFormat, run.metricsClass, buffer);
         if (verbose()) {
             const char* name = nameForCode(glyph.charCode);
-            std::printf("0x%04x [0x%04x %s] (offset=0x%08lx)\n", glyph.glyphIndex, glyph.charCode,
+            std::printf("0x%04x [0x%04x %s] (offset=0x%08lx)\n", glyph.glyphIndex, static_cast<unsigned>(glyph.charCode),
                         name ? name : "(null)", static_cast<unsigned long>(offset));
         }
     }

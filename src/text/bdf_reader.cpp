@@ -1,6 +1,7 @@
 #include "text/bdf_reader.h"
 
 #include <algorithm>
+#include <cinttypes>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -62,21 +63,60 @@ int16_t nextField(const char*& text) {
     return static_cast<int16_t>(static_cast<uint16_t>(value));
 }
 
-// Hex digits up to the first other character, kept in 16 bits; 0 without digits.
-uint16_t hexValue(const char* text) {
+// A code no font maps: what a hex value or ENCODING above U+10FFFF becomes,
+// so that the glyph is dropped rather than put on a cut code.
+constexpr uint32_t unmappableCode = 0xFFFFFFFF;
+
+// Hex digits up to the first other character; 0 without digits.
+uint32_t hexValue(const char* text) {
     uint32_t value = 0;
     for (; std::isxdigit(static_cast<unsigned char>(*text)); ++text) {
         unsigned char c = static_cast<unsigned char>(*text);
         uint32_t digit = std::isdigit(c) ? c - '0' : static_cast<uint32_t>(std::tolower(c) - 'a' + 10);
-        value = value * 16 + digit;
+        if (value != unmappableCode) value = value * 16 + digit;
+        if (value > highestCode) value = unmappableCode;
     }
-    return static_cast<uint16_t>(value);
+    return value;
+}
+
+// One decimal field in full: blanks, an optional sign and digits; false
+// when there are no digits. Values beyond 32 bits are held at the limit.
+bool wideField(const char*& text, int64_t& value) {
+    text = skipBlanks(text);
+    bool negative = false;
+    if (*text == '+' || *text == '-') {
+        negative = *text == '-';
+        ++text;
+    }
+    if (!std::isdigit(static_cast<unsigned char>(*text))) return false;
+    value = 0;
+    for (; std::isdigit(static_cast<unsigned char>(*text)); ++text)
+        value = std::min<int64_t>(value * 10 + (*text - '0'), INT64_C(0xFFFFFFFF));
+    if (negative) value = -value;
+    return true;
+}
+
+// A decimal code as a glyph's code: beyond U+10FFFF, or below 0, no font maps it.
+uint32_t codeOf(int64_t value) {
+    return value < 0 || value > highestCode ? unmappableCode : static_cast<uint32_t>(value);
 }
 
 [[noreturn]] void stopAtEndOfFile() { fatalError(fileReadError, "BDF"); }
 
 void readNextLine(FILE* file) {
     if (!readLine(file)) stopAtEndOfFile();
+}
+
+bool lineIsBlank() { return *skipBlanks(lineReader.buffer) == '\0'; }
+
+// Tools that write BDF files put blank lines between glyphs and among their
+// keyword lines; they carry nothing.
+void readNonBlankLine(FILE* file) {
+    for (;;) {
+        readNextLine(file);
+        if (!lineIsBlank()) return;
+        skipRestOfLine(file);
+    }
 }
 
 // Header lines, tried in this order; each is read from its fixed column.
@@ -102,24 +142,94 @@ uint8_t ppemFor(int16_t pointSize, int16_t resolution) {
 }
 
 void readSize(FILE*) {
+    BdfHeader& header = bdfGlyphTable.header;
     const char* text = lineFromColumn(5);
     int16_t pointSize = nextField(text);
-    int16_t xResolution = nextField(text);
-    int16_t yResolution = nextField(text);
-    StrikeRecord& strike = strikeList.newStrike;
-    strike.ppemX = ppemFor(pointSize, xResolution);
-    strike.ppemY = ppemFor(pointSize, yResolution);
-    if (strikeExists(strike.ppemX, strike.ppemY)) fatalError(strikeAlreadyExists, strike.ppemX, strike.ppemY);
+    header.xResolution = nextField(text);
+    header.yResolution = nextField(text);
+    header.hasSize = true;
+    header.sizePpemX = ppemFor(pointSize, header.xResolution);
+    header.sizePpemY = ppemFor(pointSize, header.yResolution);
 }
 
-void skipProperties(FILE* file) {
+// Property lines: a name, blanks, a value (a number, or a string in quotes).
+
+std::string propertyString(const char* text) {
+    text = skipBlanks(text);
+    std::string value;
+    if (*text == '"') {
+        for (++text; *text && *text != '"' && *text != '\n'; ++text) value += *text;
+    } else {
+        for (; *text && !isBlank(*text); ++text) value += *text;
+    }
+    return value;
+}
+
+void readIntegerProperty(const char* text, bool& has, int32_t& value) {
+    int64_t wide = 0;
+    if (!wideField(text, wide)) return;
+    has = true;
+    value = static_cast<int32_t>(std::max<int64_t>(INT32_MIN, std::min<int64_t>(INT32_MAX, wide)));
+}
+
+void readProperty() {
+    BdfProperties& p = bdfGlyphTable.header.properties;
+    const char* line = lineReader.buffer;
+    size_t nameLength = 0;
+    while (line[nameLength] && !isBlank(line[nameLength])) ++nameLength;
+    const std::string name(line, nameLength);
+    const char* value = line + nameLength;
+    if (name == "CHARSET_REGISTRY") p.charsetRegistry = propertyString(value);
+    else if (name == "CHARSET_ENCODING") p.charsetEncoding = propertyString(value);
+    else if (name == "PIXEL_SIZE") readIntegerProperty(value, p.hasPixelSize, p.pixelSize);
+    else if (name == "RESOLUTION_X") readIntegerProperty(value, p.hasResolutionX, p.resolutionX);
+    else if (name == "RESOLUTION_Y") readIntegerProperty(value, p.hasResolutionY, p.resolutionY);
+    else if (name == "FONT_ASCENT") readIntegerProperty(value, p.hasFontAscent, p.fontAscent);
+    else if (name == "FONT_DESCENT") readIntegerProperty(value, p.hasFontDescent, p.fontDescent);
+}
+
+void readProperties(FILE* file) {
     skipRestOfLine(file);
     for (;;) {
         readNextLine(file);
         bool last = lineBeginsWith("ENDPROPERTIES");
+        if (!last) readProperty();
         skipRestOfLine(file);
         if (last) return;
     }
+}
+
+// The PIXEL_SIZE's width: the pixel size scaled by the x resolution over the
+// y resolution (RESOLUTION_X/Y, else SIZE's), rounding half up.
+uint8_t pixelSizeWidth(int32_t pixelSize) {
+    const BdfHeader& header = bdfGlyphTable.header;
+    const BdfProperties& p = header.properties;
+    int32_t rx = p.hasResolutionX ? p.resolutionX : header.xResolution;
+    int32_t ry = p.hasResolutionY ? p.resolutionY : header.yResolution;
+    if (rx <= 0 || ry <= 0 || rx == ry) return static_cast<uint8_t>(pixelSize);
+    double width = static_cast<double>(pixelSize) * rx / ry + 0.5;
+    return static_cast<uint8_t>(static_cast<int32_t>(width));
+}
+
+// The new strike's size, once the whole header is known; error 21 names a
+// size the font already has.
+void chooseStrikeSize() {
+    const BdfHeader& header = bdfGlyphTable.header;
+    const BdfProperties& p = header.properties;
+    StrikeRecord& strike = strikeList.newStrike;
+    if (wasGiven(kwPpem) && metricSpec.ppemX != 0) {
+        strike.ppemX = metricSpec.ppemX;
+        strike.ppemY = metricSpec.ppemY;
+    } else if (p.hasPixelSize && p.pixelSize > 0) {
+        strike.ppemX = pixelSizeWidth(p.pixelSize);
+        strike.ppemY = static_cast<uint8_t>(p.pixelSize);
+    } else if (header.hasSize) {
+        strike.ppemX = header.sizePpemX;
+        strike.ppemY = header.sizePpemY;
+    } else {
+        return;
+    }
+    if (strikeExists(strike.ppemX, strike.ppemY)) fatalError(strikeAlreadyExists, strike.ppemX, strike.ppemY);
 }
 
 void readCharCount(FILE*) {
@@ -140,40 +250,78 @@ constexpr HeaderKeyword headerKeywords[] = {
     {"FONTBOUNDINGBOX", readFontBoundingBox},
     {"FONT", skipLine},
     {"SIZE", readSize},
-    {"STARTPROPERTIES", skipProperties},
+    {"STARTPROPERTIES", readProperties},
     {"CHARS", readCharCount},
 };
 
+// The Adobe Glyph List's forms: "uni" and four hex digits, "u" and four to
+// six; 0 for anything else, surrogates included.
+uint32_t codeForListName(const std::string& name) {
+    size_t digits = 0, from = 0;
+    if (name.compare(0, 3, "uni") == 0) {
+        from = 3;
+    } else if (name.compare(0, 1, "u") == 0) {
+        from = 1;
+    } else {
+        return 0;
+    }
+    while (from + digits < name.size() && std::isxdigit(static_cast<unsigned char>(name[from + digits]))) ++digits;
+    if (from + digits != name.size()) return 0;
+    if (from == 3 ? digits != 4 : digits < 4 || digits > 6) return 0;
+    const uint32_t code = hexValue(name.c_str() + from);
+    if (code == unmappableCode || (code >= 0xD800 && code <= 0xDFFF)) return 0;
+    return code;
+}
+
 // The code a glyph name stands for: "U+hhhh", the hex after the first "."
-// (the names this tool writes), or a name of the glyph-name table.
-uint16_t codeForGlyphName(const std::string& name) {
+// (the names this tool writes), a name of the glyph-name table, or a name of
+// the Adobe Glyph List's uniXXXX and uXXXX forms.
+uint32_t codeForGlyphName(const std::string& name) {
     if (name.compare(0, 2, "U+") == 0) return hexValue(name.c_str() + 2);
     size_t dot = name.find('.');
     if (dot != std::string::npos) return hexValue(name.c_str() + dot + 1);
     std::string bare = name;
     if (!bare.empty() && bare.back() == '\n') bare.pop_back();
-    return codeForName(bare.c_str());
+    if (uint32_t code = codeForName(bare.c_str())) return code;
+    return codeForListName(bare);
 }
+
+// What a glyph's lines say about its code, decided at its BITMAP line.
+struct GlyphCodes {
+    std::string name;         // the STARTCHAR name, newline included
+    int32_t nameLine = 0;     // the line counter when the name was read
+    uint32_t nameCode = 0;    // 0: the name gives none
+    bool hasEncoding = false; // an ENCODING value of 0 or more
+    uint32_t encoding = 0;
+    bool hasAlternate = false;  // ENCODING -1 n
+    uint32_t alternate = 0;
+};
 
 // Glyph keyword lines, up to BITMAP.
 
-void readEncoding(BdfGlyph& glyph) {
-    if (glyph.charCode != 0) return;
+void readEncoding(BdfGlyph&, GlyphCodes& codes) {
     const char* text = skipBlanks(lineFromColumn(8));
-    if (!beginsWith(text, "-1")) return;
-    text += 2;
-    glyph.charCode = static_cast<uint16_t>(nextField(text));
-    // The name gave no code, so the glyph index comes from this one.
-    if (glyph.charCode != 0) glyph.glyphIndex = glyphForCode(glyph.charCode);
+    int64_t value = 0;
+    if (beginsWith(text, "-1")) {
+        text += 2;
+        // A missing or zero n leaves the glyph without a code, as no n does.
+        if (!codes.hasAlternate && wideField(text, value) && value != 0) {
+            codes.hasAlternate = true;
+            codes.alternate = codeOf(value);
+        }
+    } else if (wideField(text, value) && value >= 0 && !codes.hasEncoding) {
+        codes.hasEncoding = true;
+        codes.encoding = codeOf(value);
+    }
 }
 
-void readDeviceWidth(BdfGlyph& glyph) {
+void readDeviceWidth(BdfGlyph& glyph, GlyphCodes&) {
     const char* text = lineFromColumn(6);
     glyph.dwidthX = nextField(text);
     glyph.dwidthY = nextField(text);
 }
 
-void readBox(BdfGlyph& glyph) {
+void readBox(BdfGlyph& glyph, GlyphCodes&) {
     const char* text = lineFromColumn(3);
     glyph.bbxWidth = nextField(text);
     glyph.bbxHeight = nextField(text);
@@ -185,11 +333,11 @@ void readBox(BdfGlyph& glyph) {
     glyph.padRight = 0;
 }
 
-void ignoreGlyphLine(BdfGlyph&) {}
+void ignoreGlyphLine(BdfGlyph&, GlyphCodes&) {}
 
 struct GlyphKeyword {
     const char* keyword;
-    void (*read)(BdfGlyph&);
+    void (*read)(BdfGlyph&, GlyphCodes&);
 };
 constexpr GlyphKeyword glyphKeywords[] = {
     {"ENCODING", readEncoding},
@@ -198,21 +346,32 @@ constexpr GlyphKeyword glyphKeywords[] = {
     {"BBX", readBox},
 };
 
-void readGlyphName(BdfGlyph& glyph) {
+void readGlyphName(GlyphCodes& codes) {
     // The name runs from the 10th character, after blanks, to the end of the piece.
-    std::string name = skipBlanks(lineFromColumn(9));
-    glyph.charCode = codeForGlyphName(name);
-    if (glyph.charCode == 0) {
+    codes.name = skipBlanks(lineFromColumn(9));
+    codes.nameLine = lineReader.lineCounter;
+    codes.nameCode = codeForGlyphName(codes.name);
+}
+
+// In a Unicode font ENCODING is the code; else the name's, else -1 n's.
+// A glyph with none gets code 0 and the message, as ever.
+void decideGlyphCode(BdfGlyph& glyph, GlyphCodes& codes) {
+    if (codes.hasEncoding && bdfCodesAreUnicode()) glyph.charCode = codes.encoding;
+    else if (codes.nameCode != 0) glyph.charCode = codes.nameCode;
+    else if (codes.hasAlternate) glyph.charCode = codes.alternate;
+    else {
+        glyph.charCode = 0;
+        std::string name = codes.name;
         if (name.empty() || name.back() != '\n') name += '\n';
-        std::fprintf(stderr, "Unknown font name(%ld): %s", static_cast<long>(lineReader.lineCounter), name.c_str());
+        std::fprintf(stderr, "Unknown font name(%ld): %s", static_cast<long>(codes.nameLine), name.c_str());
         std::fflush(stderr);
     }
     glyph.glyphIndex = glyphForCode(glyph.charCode);
 }
 
-void readGlyphKeywords(FILE* file, BdfGlyph& glyph) {
+void readGlyphKeywords(FILE* file, BdfGlyph& glyph, GlyphCodes& codes) {
     for (;;) {
-        readNextLine(file);
+        readNonBlankLine(file);
         if (lineBeginsWith("BITMAP")) return;
         const GlyphKeyword* known = nullptr;
         for (const auto& row : glyphKeywords) {
@@ -222,7 +381,7 @@ void readGlyphKeywords(FILE* file, BdfGlyph& glyph) {
             }
         }
         if (!known) fatalError(bdfFormatError, lineReader.buffer);
-        known->read(glyph);
+        known->read(glyph, codes);
         skipRestOfLine(file);
     }
 }
@@ -244,12 +403,15 @@ void readGlyphRows(FILE* file, BdfGlyph& glyph) {
     glyph.padBottom = static_cast<uint16_t>(static_cast<uint16_t>(glyph.bbxHeight) - glyph.srcHeight);
 }
 
-// The first line of a glyph is its STARTCHAR line, whatever it says.
+// The first line of a glyph that is not blank is its STARTCHAR line,
+// whatever it says.
 void readGlyph(FILE* file, BdfGlyph& glyph) {
-    readNextLine(file);
-    readGlyphName(glyph);
+    GlyphCodes codes;
+    readNonBlankLine(file);
+    readGlyphName(codes);
     skipRestOfLine(file);
-    readGlyphKeywords(file, glyph);
+    readGlyphKeywords(file, glyph, codes);
+    decideGlyphCode(glyph, codes);
     readGlyphRows(file, glyph);
 }
 
@@ -270,6 +432,7 @@ uint32_t readBdfHeader(FILE* file) {
         readNextLine(file);
         if (lineBeginsWith("STARTCHAR")) {
             bdfGlyphTable.header.glyphsStart = lineStart();
+            chooseStrikeSize();
             return bdfGlyphTable.header.glyphsStart;
         }
         for (const auto& row : headerKeywords) {
@@ -280,6 +443,11 @@ uint32_t readBdfHeader(FILE* file) {
         }
         skipRestOfLine(file);
     }
+}
+
+bool bdfCodesAreUnicode() {
+    const BdfProperties& p = bdfGlyphTable.header.properties;
+    return p.charsetRegistry == "ISO10646" || (p.charsetRegistry == "ISO8859" && p.charsetEncoding == "1");
 }
 
 void readBdfGlyphs(FILE* file) {

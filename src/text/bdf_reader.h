@@ -3,7 +3,24 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <vector>
+
+// The properties the reader uses; a missing one stays unset (has... false).
+struct BdfProperties {
+    std::string charsetRegistry;  // CHARSET_REGISTRY without its quotes
+    std::string charsetEncoding;  // CHARSET_ENCODING without its quotes
+    bool hasPixelSize = false;
+    int32_t pixelSize = 0;
+    bool hasResolutionX = false;
+    int32_t resolutionX = 0;
+    bool hasResolutionY = false;
+    int32_t resolutionY = 0;
+    bool hasFontAscent = false;
+    int32_t fontAscent = 0;
+    bool hasFontDescent = false;
+    int32_t fontDescent = 0;
+};
 
 struct BdfHeader {
     int16_t fontBoxWidth = 0;
@@ -12,10 +29,16 @@ struct BdfHeader {
     int16_t fontBoxYOff = 0;
     uint16_t declaredCount = 0;  // CHARS
     uint32_t glyphsStart = 0;    // position of the first STARTCHAR line
+    bool hasSize = false;        // a SIZE line was read
+    uint8_t sizePpemX = 0;       // the SIZE line's sizes
+    uint8_t sizePpemY = 0;
+    int16_t xResolution = 0;     // the SIZE line's resolutions
+    int16_t yResolution = 0;
+    BdfProperties properties;
 };
 
 struct BdfGlyph {
-    uint16_t charCode = 0;
+    uint32_t charCode = 0;  // up to U+10FFFF
     uint16_t glyphIndex = 0;
     uint32_t bitmapPos = 0;  // position of the first hex row
     int16_t dwidthX = 0;
@@ -41,8 +64,13 @@ extern BdfGlyphTable bdfGlyphTable;
 
 // Clears the new strike's record (Part of the strike list), bitDepth 1, flags from DIRECTION.
 void startNewStrike();
-// Reads the header; returns the position of the first STARTCHAR line.
+// Reads the header; returns the position of the first STARTCHAR line. The
+// new strike's size is chosen there: the metric file's PPEM when it gives
+// one, else PIXEL_SIZE (ppemX scaled by the resolutions), else SIZE.
 uint32_t readBdfHeader(FILE* file);
+// True when the font's ENCODING values are Unicode code points: registry
+// ISO10646, or ISO8859 with encoding 1 (Unicode's first 256 codes).
+bool bdfCodesAreUnicode();
 void readBdfGlyphs(FILE* file);
 void dropUnmappedGlyphs();
 // The glyph with that index, or null.

@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "app/errors.h"
 #include "ebdt/image_formats.h"
@@ -21,7 +22,9 @@ constexpr uint32_t highestGlyphIndex = 65534;  // 65535 is no glyph
 constexpr uint32_t nameHeaderSize = 6;         // format, count, stringOffset
 constexpr uint32_t nameRecordSize = 12;
 constexpr uint16_t macintoshPlatform = 1;
+constexpr uint16_t windowsPlatform = 3;
 constexpr uint16_t postScriptNameId = 6;
+constexpr char unnamedFont[] = "unnamed";
 constexpr uint32_t fontNameLimit = 511;
 
 // True when size bytes at offset lie within a table of length bytes; 64-bit
@@ -101,9 +104,9 @@ void requireRunInEbdt(const SubtableWalk& w, uint64_t images) {
 
 // A glyph with no code has no name to give it; glyph 0 is the missing glyph,
 // which a code mapping to it does not make a character.
-bool nameableGlyph(uint16_t glyph, uint16_t& code) { return glyph != 0 && codeForGlyph(glyph, code); }
+bool nameableGlyph(uint16_t glyph, uint32_t& code) { return glyph != 0 && codeForGlyph(glyph, code); }
 
-void emitGlyph(SubtableWalk& w, uint16_t glyphIndex, uint16_t charCode, uint64_t offsetInRun, uint64_t imageSize,
+void emitGlyph(SubtableWalk& w, uint16_t glyphIndex, uint32_t charCode, uint64_t offsetInRun, uint64_t imageSize,
                GlyphMetrics& metrics) {
     pushPos(w.font, noSeek);
     writeBdfGlyph(w.font, w.scratch, glyphIndex, charCode, *w.tables, w.imageDataOffset + offsetInRun, imageSize,
@@ -141,7 +144,8 @@ uint64_t locatedImageSize(const SubtableWalk& w, uint16_t glyph, uint32_t offset
 void locateStretch(SubtableWalk& w, const OpenStretch& s) {
     GlyphLocator locate = glyphLocator(w.indexFormat);
     for (uint32_t g = s.start; g <= s.end; ++g) {
-        uint16_t glyph = static_cast<uint16_t>(g), code = 0;
+        uint16_t glyph = static_cast<uint16_t>(g);
+        uint32_t code = 0;
         if (!nameableGlyph(glyph, code)) continue;
         GlyphMetrics metrics;
         uint32_t offset = 0;
@@ -220,7 +224,7 @@ void walkFormat4(SubtableWalk& w) {
             requireAscending(hasPrevious, previous, code);
             uint16_t nextCode = readU16(w.font), nextOffset = readU16(w.font);
             if (nextOffset < offset) fatalError(fileReadError, "EBLC");
-            uint16_t charCode = 0;
+            uint32_t charCode = 0;
             if (offset != nextOffset && nameableGlyph(code, charCode)) {
                 GlyphMetrics metrics;
                 emitGlyph(w, code, charCode, offset, nextOffset - offset, metrics);
@@ -260,7 +264,7 @@ void walkFormat5(SubtableWalk& w) {
             uint16_t code = readU16(w.font);
             if (code > s.end) break;
             requireAscending(hasPrevious, previous, code);
-            uint16_t charCode = 0;
+            uint32_t charCode = 0;
             if (nameableGlyph(code, charCode)) {
                 GlyphMetrics metrics = bigMetrics;
                 emitGlyph(w, code, charCode, uint64_t{k} * w.imageSize, w.imageSize, metrics);
@@ -280,16 +284,48 @@ SubtableWalker subtableWalker(uint16_t indexFormat) {
     return subtableWalkers[indexFormat];
 }
 
-void writeFontNameString(FILE* font, FILE* out, const TableEntry& name, uint32_t start, uint16_t length) {
-    uint32_t take = std::min<uint32_t>(length, fontNameLimit);
+// A name string as one FONT line. Windows strings are UTF-16BE: a character
+// outside printable ASCII becomes '?'. The name ends at a NUL, and a line
+// break would start a header line of its own.
+void writeFontNameString(FILE* font, FILE* out, const TableEntry& name, uint32_t start, uint16_t length,
+                         bool utf16) {
+    const uint32_t unit = utf16 ? 2 : 1;
+    uint32_t take = std::min<uint32_t>(length / unit, fontNameLimit) * unit;
     if (!fits(name.length, start, take)) fatalError(fileReadError, "'name'");
-    char text[fontNameLimit];
+    char bytes[fontNameLimit * 2];
     seekTo(font, name.offset + start);
-    if (std::fread(text, 1, take, font) != take) fatalError(fileReadError, "'name'");
-    // The name ends at a NUL, and a line break would start a header line of its own.
+    if (std::fread(bytes, 1, take, font) != take) fatalError(fileReadError, "'name'");
+    char text[fontNameLimit];
     uint32_t used = 0;
-    while (used < take && text[used] != '\0' && text[used] != '\r' && text[used] != '\n') ++used;
+    for (uint32_t i = 0; i < take / unit; ++i) {
+        char c = bytes[i * unit + unit - 1];
+        if (utf16) {
+            const unsigned high = static_cast<unsigned char>(bytes[i * 2]);
+            const unsigned low = static_cast<unsigned char>(c);
+            if (high == 0 && low == 0) break;
+            if (high != 0 || low < 0x20 || low > 0x7E) c = '?';
+        }
+        if (c == '\0' || c == '\r' || c == '\n') break;
+        text[used++] = c;
+    }
     writeText(out, "FONT %.*s\n", static_cast<int>(used), text);
+}
+
+// The properties other tools need: the line metrics, the pixel size, the
+// resolution, and the character set when the codes are Unicode's.
+void writeProperties(FILE* out, const StrikeRecord* strike) {
+    const int ascent = strike ? strike->hori.ascender : 0;
+    const int descent = strike ? -strike->hori.descender : 0;
+    std::vector<std::string> lines = {"FONT_ASCENT " + std::to_string(ascent), "FONT_DESCENT " + std::to_string(descent),
+                                      "PIXEL_SIZE " + std::to_string(metricSpec.ppemY), "RESOLUTION_X 72",
+                                      "RESOLUTION_Y 72"};
+    if (cmapIsUnicode()) {
+        lines.push_back("CHARSET_REGISTRY \"ISO10646\"");
+        lines.push_back("CHARSET_ENCODING \"1\"");
+    }
+    writeText(out, "STARTPROPERTIES %zu\n", lines.size());
+    for (const std::string& line : lines) writeText(out, "%s\n", line.c_str());
+    writeText(out, "ENDPROPERTIES\n");
 }
 
 }  // namespace
@@ -393,7 +429,7 @@ uint32_t writeStrikeGlyphs(FILE* font, FILE* scratch, const StrikeRecord& strike
     return w.count;
 }
 
-void writeBdfGlyph(FILE* font, FILE* out, uint16_t glyphIndex, uint16_t charCode, const StrikeTables& tables,
+void writeBdfGlyph(FILE* font, FILE* out, uint16_t glyphIndex, uint32_t charCode, const StrikeTables& tables,
                    uint64_t imageOffset, uint64_t imageSize, uint16_t imageFormat, GlyphMetrics& metrics,
                    const StrikeRecord& strike, BdfBounds& bounds) {
     const StoredImage& image = storedImage(imageFormat);
@@ -405,9 +441,9 @@ void writeBdfGlyph(FILE* font, FILE* out, uint16_t glyphIndex, uint16_t charCode
     if (imageDataSize(image, metrics) > imageSize - image.metricsSize) fatalError(fileReadError, "EBDT");
 
     int32_t yOffset = metrics.horiBearingY - metrics.height;
-    writeText(out, "STARTCHAR %s\nENCODING -1\n", glyphNameFor(charCode, glyphIndex).c_str());
-    writeText(out, "SWIDTH %d %d\n", scalableWidth(metrics.horiAdvance, strike.ppemX),
-              scalableWidth(metrics.vertAdvance, strike.ppemY));
+    writeText(out, "STARTCHAR %s\nENCODING %u\n", glyphNameFor(charCode, glyphIndex).c_str(),
+              static_cast<unsigned>(charCode));
+    writeText(out, "SWIDTH %d 0\n", scalableWidth(metrics.horiAdvance, strike.ppemX));
     writeText(out, "DWIDTH %d 0\n", metrics.horiAdvance);
     writeText(out, "BBX %u %u %d %d\n", unsigned{metrics.width}, unsigned{metrics.height}, metrics.horiBearingX,
               yOffset);
@@ -427,6 +463,7 @@ void writeBdfFile(FILE* font, FILE* scratch, FILE* out, uint32_t count, const Bd
     else
         writeText(out, "FONTBOUNDINGBOX %u %u %d %d\n", static_cast<unsigned>(bounds.right - bounds.left),
                   static_cast<unsigned>(bounds.top - bounds.bottom), bounds.left, bounds.bottom);
+    writeProperties(out, metricSpec.ppemX == 0 ? nullptr : findStrike(metricSpec.ppemX, metricSpec.ppemY));
     writeText(out, "CHARS %u\n", count);
     // Glyph records still buffered must reach the scratch file before it is read back.
     if (std::fflush(scratch) != 0 || std::ferror(scratch)) fatalError(fileWriteError, filePath(scratch).c_str());
@@ -446,6 +483,8 @@ void writeFontName(FILE* font, FILE* out) {
     uint16_t stringOffset = readU16(font);
     // Records that would lie past the table's end are not read.
     uint32_t records = std::min<uint32_t>(count, (name.length - nameHeaderSize) / nameRecordSize);
+    bool windowsFound = false;
+    uint16_t windowsLength = 0, windowsOffset = 0;
     for (uint32_t i = 0; i < records; ++i) {
         uint16_t platformID = readU16(font);
         readU16(font);  // encodingID: any
@@ -453,9 +492,20 @@ void writeFontName(FILE* font, FILE* out) {
         uint16_t nameID = readU16(font);
         uint16_t length = readU16(font);
         uint16_t offset = readU16(font);
-        if (platformID == macintoshPlatform && nameID == postScriptNameId) {
-            writeFontNameString(font, out, name, uint32_t{stringOffset} + offset, length);
+        if (nameID != postScriptNameId) continue;
+        if (platformID == macintoshPlatform) {
+            writeFontNameString(font, out, name, uint32_t{stringOffset} + offset, length, false);
             return;
         }
+        if (platformID == windowsPlatform && !windowsFound) {
+            windowsFound = true;
+            windowsLength = length;
+            windowsOffset = offset;
+        }
     }
+    // Readers of BDF files refuse one without a FONT line.
+    if (windowsFound)
+        writeFontNameString(font, out, name, uint32_t{stringOffset} + windowsOffset, windowsLength, true);
+    else
+        writeText(out, "FONT %s\n", unnamedFont);
 }

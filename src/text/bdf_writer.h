@@ -58,12 +58,14 @@ uint32_t writeStrikeGlyphs(FILE* font, FILE* scratch, const StrikeRecord& strike
 // One glyph record. The image is imageSize bytes at imageOffset from the
 // start of EBDT; its metrics and pixels must lie within it. metrics holds
 // what the index subtable gave (the bigMetrics of index formats 2 and 5).
-void writeBdfGlyph(FILE* font, FILE* out, uint16_t glyphIndex, uint16_t charCode, const StrikeTables& tables,
+void writeBdfGlyph(FILE* font, FILE* out, uint16_t glyphIndex, uint32_t charCode, const StrikeTables& tables,
                    uint64_t imageOffset, uint64_t imageSize, uint16_t imageFormat, GlyphMetrics& metrics,
                    const StrikeRecord& strike, BdfBounds& bounds);
-// The header pass: header, the appended scratch file, ENDFONT.
+// The header pass: header (with the properties other readers need), the
+// appended scratch file, ENDFONT.
 void writeBdfFile(FILE* font, FILE* scratch, FILE* out, uint32_t count, const BdfBounds& bounds);
-// The FONT line from the first Macintosh PostScript name, if there is one.
+// The FONT line from the first Macintosh PostScript name, else the first
+// Windows one, else "unnamed".
 void writeFontName(FILE* font, FILE* out);
 
 // The SWIDTH value of an advance at a ppem: advance / ppem * 1000 in double

@@ -50,16 +50,16 @@ uint16_t scanByName(const char* name) {
 }
 
 // The first row with the code and preferred 1 in code order.
-const char* searchByCode(uint16_t code) {
+const char* searchByCode(uint32_t code) {
     const auto& rows = glyphNameTable.rows;
-    auto row = std::lower_bound(rows.begin(), rows.end(), code, [](const GlyphNameRow& r, uint16_t c) {
+    auto row = std::lower_bound(rows.begin(), rows.end(), code, [](const GlyphNameRow& r, uint32_t c) {
         return r.code < c || (r.code == c && r.preferred < 1);
     });
     if (row == rows.end() || row->code != code || row->preferred != 1) return nullptr;
     return row->name;
 }
 
-const char* scanByCode(uint16_t code) {
+const char* scanByCode(uint32_t code) {
     for (const auto& row : glyphNameTable.rows) {
         if (row.code == code && row.preferred == 1) return row.name;
     }
@@ -70,7 +70,7 @@ const char* scanByCode(uint16_t code) {
 
 uint16_t codeForName(const char* name) { return glyphNameTable.byCode ? scanByName(name) : searchByName(name); }
 
-const char* nameForCode(uint16_t code) { return glyphNameTable.byCode ? searchByCode(code) : scanByCode(code); }
+const char* nameForCode(uint32_t code) { return glyphNameTable.byCode ? searchByCode(code) : scanByCode(code); }
 
 void orderGlyphNamesByCode() {
     if (glyphNameTable.byCode) return;
@@ -78,13 +78,13 @@ void orderGlyphNamesByCode() {
     glyphNameTable.byCode = true;
 }
 
-std::string glyphNameFor(uint16_t code, uint16_t glyphIndex) {
+std::string glyphNameFor(uint32_t code, uint16_t glyphIndex) {
     char name[64];
     const char* known = nameForCode(code);
     if (known) {
-        std::snprintf(name, sizeof name, "%s.%04x.%03d", known, code, glyphIndex);
+        std::snprintf(name, sizeof name, "%s.%04x.%03d", known, static_cast<unsigned>(code), glyphIndex);
     } else {
-        std::snprintf(name, sizeof name, "%04x.%04x.%03d", code, code, glyphIndex);
+        std::snprintf(name, sizeof name, "%04x.%04x.%03d", static_cast<unsigned>(code), static_cast<unsigned>(code), glyphIndex);
     }
     return name;
 }

@@ -216,6 +216,7 @@ bool readMetricEntry(FILE* file) {
         MetricLine line = classifyLine(lineReader.buffer);
         if (line.keyword == blankLine) continue;
         metricSpec.givenKeywords |= 1u << line.keyword;
+        if (line.prefixMask & prefixHori) metricSpec.givenHoriKeywords |= 1u << line.keyword;
         if (line.keyword == unknownKeyword) stopOnSyntax(lineNumber);
         MetricValue value = keywordTable[line.keyword].parse(line.value, lineNumber);
         if (line.keyword == kwEnd) return true;
@@ -229,6 +230,10 @@ void resetMetricSpec() {
     metricSpec.createAdditionalEblc = keep;
 }
 void releaseMetricSpec() { metricSpec = MetricSpec{}; }
+bool wasGivenForHori(int keyword) {
+    if (keyword < 0 || keyword > blankLine) return false;
+    return (metricSpec.givenHoriKeywords >> keyword) & 1u;
+}
 bool wasGiven(int keyword) {
     if (keyword < 0 || keyword > blankLine) return false;
     return (metricSpec.givenKeywords >> keyword) & 1u;

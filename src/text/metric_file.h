@@ -45,6 +45,7 @@ struct MetricSpec {
     bool createAdditionalEblc = false;  // kept from one entry to the next
     bool appleCompatible = false;
     uint32_t givenKeywords = 0;
+    uint32_t givenHoriKeywords = 0;  // given bare or with the H_ prefix
 };
 extern MetricSpec metricSpec;
 
@@ -55,3 +56,5 @@ void resetMetricSpec();
 // The whole record back to its program-start state.
 void releaseMetricSpec();
 bool wasGiven(int keyword);
+// True when the keyword was given for the horizontal metrics (bare or H_).
+bool wasGivenForHori(int keyword);

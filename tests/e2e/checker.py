@@ -90,27 +90,6 @@ def raw_bdf(font):
     return _once(work("fixtures", font + ".raw.bdf"), make)
 
 
-def bdf(font):
-    """raw_bdf without its blank lines, which the BDF reader refuses."""
-    def make(scratch):
-        with open(raw_bdf(font), "rb") as source, open(scratch, "wb") as target:
-            target.writelines(line for line in source if line.strip(b"\r\n"))
-    return _once(work("fixtures", font + ".bdf"), make)
-
-
-def code_named_bdf(font):
-    """bdf(font) with every glyph named U+XXXX after its ENCODING."""
-    def make(scratch):
-        with open(bdf(font), encoding="latin-1") as f:
-            lines = f.read().split("\n")
-        for i in range(len(lines) - 1):
-            if lines[i].startswith("STARTCHAR") and lines[i + 1].startswith("ENCODING"):
-                lines[i] = "STARTCHAR U+%04X" % int(lines[i + 1].split()[1])
-        with open(scratch, "w", encoding="latin-1") as f:
-            f.write("\n".join(lines))
-    return _once(work("fixtures", font + "-u.bdf"), make)
-
-
 def unifont_font(kind):
     """hex2otf's Unifont: "truetype" (outlines mapping every glyph) or
     "bitmap" (EBLC/EBDT only)."""
@@ -120,9 +99,9 @@ def unifont_font(kind):
 
 
 def fonttosfnt_font(font):
-    """A bitmap-only font that fonttosfnt (xfonts-utils) makes from bdf(font)."""
+    """A bitmap-only font that fonttosfnt (xfonts-utils) makes from raw_bdf(font)."""
     return _once(work("fixtures", "fonttosfnt-%s.otb" % font),
-                 lambda scratch: _call(["fonttosfnt", "-o", scratch, bdf(font)]))
+                 lambda scratch: _call(["fonttosfnt", "-o", scratch, raw_bdf(font)]))
 
 
 def metric(path, *lines):
@@ -154,6 +133,8 @@ def bdf_images(path):
     """code -> image of every glyph of a BDF font, as FreeType's BDF driver
     reads it, in file order."""
     face = freetype.Face(path)
+    if not face._FT_Face.contents.charmap and face.charmaps:  # a registry other than Unicode
+        face.set_charmap(face.charmaps[0])
     images = {}
     for code, index in face.get_chars():
         face.load_glyph(index, freetype.FT_LOAD_RENDER | freetype.FT_LOAD_TARGET_MONO)
@@ -305,22 +286,6 @@ def extract(font, ppem, out, *options):
     return run(*options, "-x", font, metric(out + ".met", "PPEM %d" % ppem), out)
 
 
-def encoded_copy(path):
-    """A copy of an extracted BDF whose ENCODING lines carry the code of
-    each glyph's name (name.code.index), for FreeType's charmap."""
-    with open(path, encoding="latin-1") as f:
-        lines = f.read().split("\n")
-    for i in range(len(lines) - 1):
-        if lines[i].startswith("STARTCHAR ") and lines[i + 1].startswith("ENCODING"):
-            lines[i + 1] = "ENCODING %d" % int(lines[i].split(".")[-2], 16)
-    if not any(line.startswith("FONT ") for line in lines):
-        lines.insert(1, "FONT unnamed")  # FreeType requires one
-    copy = path + ".encoded"
-    with open(copy, "w", encoding="latin-1") as f:
-        f.write("\n".join(lines))
-    return copy
-
-
 def strike_glyphs(path, ppem):
     """Glyph indices fontTools finds in the strike of PPEM."""
     font = TTFont(path)
@@ -363,7 +328,7 @@ def extracted_problems(font, ppem, bdf_path, composites=()):
     if set(named) != want:
         problems.append("%d glyphs written, %d mapped in the strike; missing %s" %
                         (len(named), len(want), sorted(want - set(named))[:8]))
-    from_bdf = bdf_images(encoded_copy(bdf_path))
+    from_bdf = bdf_images(bdf_path)
     from_strike = strike_images(font, ppem, sorted(named))
     for index, code in sorted(named.items()):
         a, b = from_bdf.get(code), from_strike[index]

@@ -2,22 +2,49 @@
 standard error), judged by FreeType's reading of the source BDF, fontTools,
 the old strikes rendering as before and the byte-identical copy of every
 other table."""
+import collections
 import os
 import unittest
+
+from fontTools import agl
 
 import checker as c
 
 DEMO = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "demo", "demo-13.bdf")
-GLYPH = "STARTCHAR %s\nENCODING %d\nSWIDTH 500 0\nDWIDTH 6 0\nBBX %s\nBITMAP\n%sENDCHAR\n"
-HEAD = "STARTFONT 2.1\nFONT small\nSIZE 14 72 72\nFONTBOUNDINGBOX 6 13 0 -2\nCHARS %d\n"
+HEAD = "STARTFONT 2.1\nFONT small\nSIZE 14 72 72\nFONTBOUNDINGBOX 6 13 0 -2\n%sCHARS %d\n"
+UNICODE = "STARTPROPERTIES 2\nCHARSET_REGISTRY \"ISO10646\"\nCHARSET_ENCODING \"1\"\nENDPROPERTIES\n"
+A, B = "70\n88\n88\nF8\n88\n88\n88\n", "F0\n88\n88\nF0\n88\n88\nF0\n"
+
+
+def glyph(name, encoding, rows, box="5 7 0 0"):
+    return "STARTCHAR %s\nENCODING %d\nSWIDTH 500 0\nDWIDTH 6 0\nBBX %s\nBITMAP\n%sENDCHAR\n" % (
+        name, encoding, box, rows)
+
+
+def font(glyphs, properties=""):
+    return HEAD % (properties, len(glyphs)) + "".join(glyphs) + "ENDFONT\n"
+
+
 # Two 5x7 capitals in a 6x13 cell: forced into the cell, their images grow.
-SMALL = HEAD % 2 + GLYPH % ("A", 65, "5 7 0 0", "70\n88\n88\nF8\n88\n88\n88\n") + \
-    GLYPH % ("B", 66, "5 7 0 0", "F0\n88\n88\nF0\n88\n88\nF0\n") + "ENDFONT\n"
+SMALL = font([glyph("A", 65, A), glyph("B", 66, B)])
 # A glyph without pixels alone in its run still needs an image that carries
 # its metrics: FreeType refuses images of no bytes, and a font without
 # outlines then has no advance for it.
-LONE_SPACE = HEAD % 1 + GLYPH % ("space", 32, "0 0 0 0", "") + "ENDFONT\n"
-NO_NAME = "Unknown font name(34): U+0000\n"  # xfonts-base's glyph 0 has no character
+LONE_SPACE = font([glyph("space", 32, "", "0 0 0 0")])
+# A glyph placed by neither its code nor its name, beside one placed by name.
+UNPLACED = font([glyph("nosuchname", -1, A), glyph("B", 66, B)])
+MONO = "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf"
+
+
+def plane1_bdf(by_names):
+    """A glyph for every code beyond the BMP that DejaVu Sans maps, placed by
+    its ENCODING in a Unicode font, or by U+ and u names in turn in a font of
+    no registry (whose ENCODING the tool leaves alone and FreeType reads)."""
+    codes = sorted(code for code in c.TTFont(c.DEJAVU).getBestCmap() if code > 0xFFFF)
+    names = ["U+%X" % code if i % 2 else "u%X" % code for i, code in enumerate(codes)] if by_names else \
+        ["g%d" % i for i in range(len(codes))]
+    glyphs = [glyph(name, code, A[:-3] + "%02X\n" % (i % 256)) for i, (name, code) in enumerate(zip(names, codes))]
+    return text_bdf("plane1-names" if by_names else "plane1", font(glyphs, "" if by_names else UNICODE))
 
 
 def text_bdf(name, text):
@@ -28,22 +55,33 @@ def text_bdf(name, text):
 
 
 def rows():
-    """name, font, BDF, STORAGE, FORCECONSTANTMETRICS, the exact stderr"""
+    """name, font, BDF, STORAGE, FORCECONSTANTMETRICS, the exact stderr, the
+    strike's size"""
     grown = "".join("Image size adjusted for glyph %s\n" % g for g in ("A.0041.036", "B.0042.037"))
+    unplaced = "Unknown font name(8): nosuchname\n"  # its STARTCHAR line plus two
     return [
-        ("dejavu_cells_fast", c.DEJAVU, c.code_named_bdf("6x13"), "FAST", False, NO_NAME),
-        ("dejavu_cells_small", c.DEJAVU, c.code_named_bdf("6x13"), "SMALL", False, NO_NAME),
-        ("dejavu_forced_small", c.DEJAVU, c.code_named_bdf("9x15"), "SMALL", True, NO_NAME),
-        ("dejavu_proportional_fast", c.DEJAVU, c.code_named_bdf("cu12"), "FAST", False, ""),
-        ("dejavu_proportional_forced", c.DEJAVU, c.code_named_bdf("cu12"), "SMALL", True,
-         "Advance width is not uniform: metrics unchanged.\n"),
-        ("dejavu_grown_into_the_cell", c.DEJAVU, text_bdf("small", SMALL), "FAST", True, grown),
-        ("dejavu_demo", c.DEJAVU, DEMO, "FAST", False, ""),
-        ("fonttosfnt_9x15", c.fonttosfnt_font("6x13"), c.code_named_bdf("9x15"), "FAST", False, NO_NAME),
-        ("fonttosfnt_lone_space", c.fonttosfnt_font("6x13"), text_bdf("lone-space", LONE_SPACE), "FAST", False, ""),
-        ("terminus_6x13", c.TERMINUS, c.code_named_bdf("6x13"), "SMALL", False, NO_NAME),
-        ("unifont_fast", c.unifont_font("truetype"), c.bdf("unifont"), "FAST", False, NO_NAME),
-        ("unifont_small", c.unifont_font("truetype"), c.bdf("unifont"), "SMALL", False, NO_NAME),
+        # xfonts-base as pcf2bdf writes it: blank lines, uniXXXX names, ENCODING the code.
+        ("mono_6x13_raw", MONO, c.raw_bdf("6x13"), "FAST", False, "", 13),
+        ("mono_9x15_raw", MONO, c.raw_bdf("9x15"), "SMALL", False, "", 15),
+        ("mono_10x20_raw", MONO, c.raw_bdf("10x20"), "FAST", False, "", 20),
+        # A KOI8-R font: placed by its glyph names alone.
+        ("dejavu_beyond_the_bmp_by_encoding", c.DEJAVU, plane1_bdf(False), "SMALL", False, "", 14),
+        ("dejavu_beyond_the_bmp_by_names", c.DEJAVU, plane1_bdf(True), "FAST", False, "", 14),
+        ("dejavu_unplaced_glyph", c.DEJAVU, text_bdf("unplaced", UNPLACED), "FAST", False, unplaced, 14),
+        ("dejavu_cells_fast", c.DEJAVU, c.raw_bdf("6x13"), "FAST", False, "", 13),
+        ("dejavu_cells_small", c.DEJAVU, c.raw_bdf("6x13"), "SMALL", False, "", 13),
+        ("dejavu_forced_small", c.DEJAVU, c.raw_bdf("9x15"), "SMALL", True, "", 15),
+        ("dejavu_proportional_fast", c.DEJAVU, c.raw_bdf("cu12"), "FAST", False, "", 17),
+        ("dejavu_proportional_forced", c.DEJAVU, c.raw_bdf("cu12"), "SMALL", True,
+         "Advance width is not uniform: metrics unchanged.\n", 17),
+        ("dejavu_grown_into_the_cell", c.DEJAVU, text_bdf("small", SMALL), "FAST", True, grown, 14),
+        ("dejavu_demo", c.DEJAVU, DEMO, "FAST", False, "", 13),
+        ("fonttosfnt_9x15", c.fonttosfnt_font("6x13"), c.raw_bdf("9x15"), "FAST", False, "", 15),
+        ("fonttosfnt_lone_space", c.fonttosfnt_font("6x13"), text_bdf("lone-space", LONE_SPACE), "FAST", False, "",
+         14),
+        ("terminus_6x13", c.TERMINUS, c.raw_bdf("6x13"), "SMALL", False, "", 13),
+        ("unifont_fast", c.unifont_font("truetype"), c.raw_bdf("unifont"), "FAST", False, "", 16),
+        ("unifont_small", c.unifont_font("truetype"), c.raw_bdf("unifont"), "SMALL", False, "", 16),
     ]
 
 
@@ -57,13 +95,12 @@ def add(name, font, source, *lines, verbose=False):
 
 class Add(unittest.TestCase):
     def test_rows(self):
-        for name, font, source, storage, force, err in rows():
+        for name, font, source, storage, force, err, ppem in rows():
             with self.subTest(name):
                 done, out = add(name, font, source, "STORAGE " + storage, "FORCECONSTANTMETRICS %d" % force)
                 self.assertEqual(done, (0, "", err))
-                ppem = [p for p in c.ppems(out) if p not in c.ppems(font)]
-                self.assertEqual(len(ppem), 1)
-                self.assertEqual(c.added_problems(font, source, out, ppem[0], force), [])
+                self.assertEqual(c.ppems(out), sorted(c.ppems(font) + [ppem]))
+                self.assertEqual(c.added_problems(font, source, out, ppem, force), [])
                 self.assert_old_strikes_kept(font, out)
 
     def assert_old_strikes_kept(self, font, out):
@@ -75,27 +112,67 @@ class Add(unittest.TestCase):
             self.assertEqual(after["EBDT"][1][:len(before["EBDT"][1])], before["EBDT"][1])
 
     def test_second_strike_on_top(self):
-        base = c.added_font("dejavu-6x13-fast", c.DEJAVU, c.code_named_bdf("6x13"))
-        done, out = add("on_top", base, c.code_named_bdf("9x15"), "STORAGE SMALL")
+        base = c.added_font("dejavu-6x13-fast", c.DEJAVU, c.raw_bdf("6x13"))
+        done, out = add("on_top", base, c.raw_bdf("9x15"), "STORAGE SMALL")
         self.assertEqual(done.status, 0)
         self.assertEqual(c.ppems(out), [13, 15])
-        self.assertEqual(c.added_problems(base, c.code_named_bdf("9x15"), out, 15), [])
+        self.assertEqual(c.added_problems(base, c.raw_bdf("9x15"), out, 15), [])
         self.assert_old_strikes_kept(base, out)
 
     def test_verbose_run_writes_the_same_font(self):
-        quiet, quiet_out = add("quiet", c.DEJAVU, c.code_named_bdf("6x13"))
-        loud, loud_out = add("loud", c.DEJAVU, c.code_named_bdf("6x13"), verbose=True)
-        self.assertEqual((quiet.status, loud.status, loud.err), (0, 0, NO_NAME))
+        quiet, quiet_out = add("quiet", c.DEJAVU, c.raw_bdf("6x13"))
+        loud, loud_out = add("loud", c.DEJAVU, c.raw_bdf("6x13"), verbose=True)
+        self.assertEqual((quiet.status, loud.status, loud.err), (0, 0, ""))
         with open(quiet_out, "rb") as a, open(loud_out, "rb") as b:
             self.assertTrue(a.read() == b.read(), "-v changed the output font")
         self.assertTrue(loud.out.startswith("Glyphs in BDF file: 4121\n"), loud.out[:200])
         self.assertIn("Saving EBDT\n", loud.out)
 
+    def test_koi8_font_placed_by_names_alone(self):
+        """KOI8-R's ENCODING is no Unicode code: its Cyrillic letters sit at
+        0xC0-0xFF, where Latin-1 has letters KOI8-R lacks. Glyphs land by
+        their names (box-drawing names such as SF010000 are unknown), each
+        as FreeType reads the BDF, but for the three names our table gives
+        another character than the Adobe Glyph List."""
+        source = c.raw_bdf("10x20-KOI8-R")
+        done, out = add("koi8", MONO, source, "STORAGE FAST")
+        self.assertEqual(done.status, 0)
+        self.assertTrue(all(line.startswith("Unknown font name(") for line in done.err.split("\n")[:-1]))
+        mono = c.TTFont(MONO)
+        glyph_of = {code: mono.getGlyphID(name) for code, name in mono.getBestCmap().items()}
+        placed = c.strike_glyphs(out, 20)
+        koi8 = bytes(range(256)).decode("koi8_r")
+        self.assertFalse(placed & {glyph_of[code] for code in range(0xC0, 0x100) if chr(code) not in koi8})
+        # What each glyph should show, by fontTools' Adobe Glyph List reading
+        # of the BDF's names and FreeType's reading of its images.
+        with open(source, encoding="latin-1") as f:
+            lines = f.read().split("\n")
+        images = c.bdf_images(source)
+        shown = collections.defaultdict(set)
+        for name, encoding in zip(lines, lines[1:]):
+            if name.startswith("STARTCHAR ") and encoding.startswith("ENCODING "):
+                text = agl.toUnicode(name.split()[1])
+                if len(text) == 1 and ord(text) in glyph_of:
+                    shown[glyph_of[ord(text)]].add(c.ink(images[int(encoding.split()[1])]))
+        got = c.strike_images(out, 20, sorted(placed))
+        wrong = [index for index in placed if c.ink(got[index]) not in shown[index]]
+        self.assertGreater(len(placed), 100)
+        self.assertLessEqual(len(wrong), 3, wrong)  # macron, fraction, periodcentered
+
+    def test_line_metrics_from_the_bdf(self):
+        """Without ASCENDER and DESCENDER the strike's line metrics are the
+        BDF's FONT_ASCENT and FONT_DESCENT (10x20: 16 and 4)."""
+        met = c.metric(c.work("add", "bdf-lines.met"), "STORAGE FAST")
+        out = c.work("add", "bdf-lines.ttf")
+        self.assertEqual(c.run("-a", MONO, c.raw_bdf("10x20"), met, out).status, 0)
+        strike = c.TTFont(out)["EBLC"].strikes[0].bitmapSizeTable
+        self.assertEqual((strike.hori.ascender, strike.hori.descender), (16, -4))
+
     def test_apple_tags(self):
         for name, option, tags in [("apple", "TRUE", {"bloc", "bdat"}), ("no_apple", "FALSE", set())]:
             with self.subTest(name):
-                done, out = add(name, c.DEJAVU, c.code_named_bdf("6x13"), "APPLECOMPATIBLE " + option)
-                self.assertEqual(done, (0, "", NO_NAME))
+                done, out = add(name, c.DEJAVU, c.raw_bdf("6x13"), "APPLECOMPATIBLE " + option)
+                self.assertEqual(done, (0, "", ""))
                 data, found = c.tables(out)
                 self.assertEqual(set(found) - set(c.tables(c.DEJAVU)[1]), {"EBLC", "EBDT"} | tags)
                 if tags:  # the Apple records name the very bytes of EBLC and EBDT

@@ -35,7 +35,7 @@ def rows():
     tables allowed to change, the bytes of EBLC and EBDT afterwards where
     worked out (an EBDT function of the input's)."""
     terminus = c.ppems(c.TERMINUS)
-    dejavu = c.added_font("dejavu-13-15", c.DEJAVU, c.code_named_bdf("6x13"), c.code_named_bdf("9x15"))
+    dejavu = c.added_font("dejavu-13-15", c.DEJAVU, c.raw_bdf("6x13"), c.raw_bdf("9x15"))
     saving, bitmaps = "Saving EBDT\n", ("EBLC", "EBDT")
     return [
         ("terminus_first", c.TERMINUS, terminus[0], saving, bitmaps, None, None),

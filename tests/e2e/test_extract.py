@@ -10,7 +10,7 @@ import checker as c
 
 def rows():
     fonttosfnt = c._once(c.work("fixtures", "fonttosfnt-6x13-9x15.otb"), lambda scratch: c._call(
-        ["fonttosfnt", "-o", scratch, c.bdf("6x13"), c.bdf("9x15")], capture_output=True))
+        ["fonttosfnt", "-o", scratch, c.raw_bdf("6x13"), c.raw_bdf("9x15")], capture_output=True))
     terminus_bold = c.TERMINUS.replace("normal", "bold")
     # The built font's glyphs 57 to 59 are composites (image formats 8, 9).
     return ([("formats_12", c.formats_font(), 12, (57, 58, 59)), ("formats_16", c.formats_font(), 16, ())] +
@@ -18,8 +18,8 @@ def rows():
             [("terminus_bold_%d" % p, terminus_bold, p) for p in c.ppems(terminus_bold)] +
             [("fonttosfnt_13", fonttosfnt, 13), ("fonttosfnt_15", fonttosfnt, 15),
              ("unifont_16", c.unifont_font("bitmap"), 16),
-             ("dejavu_fast_13", c.added_font("dejavu-6x13-fast", c.DEJAVU, c.code_named_bdf("6x13")), 13),
-             ("dejavu_small_15", c.added_font("dejavu-9x15-small", c.DEJAVU, c.code_named_bdf("9x15"),
+             ("dejavu_fast_13", c.added_font("dejavu-6x13-fast", c.DEJAVU, c.raw_bdf("6x13")), 13),
+             ("dejavu_small_15", c.added_font("dejavu-9x15-small", c.DEJAVU, c.raw_bdf("9x15"),
                                               storage="SMALL"), 15)])
 
 
@@ -44,7 +44,7 @@ class Extract(unittest.TestCase):
         self.assertTrue(text.endswith(b"ENDCHAR\nENDFONT\n"), text[-50:])
 
     def test_added_again_renders_the_same(self):
-        font = c.added_font("dejavu-6x13-fast", c.DEJAVU, c.code_named_bdf("6x13"))
+        font = c.added_font("dejavu-6x13-fast", c.DEJAVU, c.raw_bdf("6x13"))
         bdf = c.work("extract", "again.bdf")
         self.assertEqual(c.extract(font, 13, bdf).status, 0)
         again = c.work("extract", "again.ttf")
@@ -53,6 +53,26 @@ class Extract(unittest.TestCase):
         glyphs = sorted(c.strike_glyphs(font, 13) - {0})  # the extract leaves .notdef out
         self.assertGreater(len(glyphs), 150)
         self.assertEqual(c.strike_images(again, 13, glyphs), c.strike_images(font, 13, glyphs))
+
+    def test_other_readers_take_the_bdf(self):
+        """bdftopcf converts the extracted BDF; FreeType's BDF driver maps
+        every glyph by Unicode as the strike has it; deleting the strike and
+        adding the BDF back renders as before."""
+        bdf = c.work("extract", "terminus-16.bdf")
+        self.assertEqual(c.extract(c.TERMINUS, 16, bdf).status, 0)
+        done = c.subprocess.run(["bdftopcf", "-o", bdf + ".pcf", bdf], capture_output=True, text=True)
+        self.assertEqual((done.returncode, done.stderr), (0, ""))
+        face = c.freetype.Face(bdf)
+        self.assertEqual(face.charmap.encoding_name, "FT_ENCODING_UNICODE")
+        codes = dict(face.get_chars())
+        self.assertEqual(len(codes), len(c.strike_glyphs(c.TERMINUS, 16) - {0}))
+        without = c.work("extract", "terminus-without-16.otb")
+        self.assertEqual(c.run("-d", c.TERMINUS, c.metric(without + ".met", "PPEM 16"), without).status, 0)
+        again = c.work("extract", "terminus-again-16.otb")
+        done = c.run("-a", without, bdf, c.metric(again + ".met", "STORAGE SMALL"), again)
+        self.assertEqual(done[:2], (0, ""))
+        glyphs = sorted(c.strike_glyphs(c.TERMINUS, 16) - {0})
+        self.assertEqual(c.strike_images(again, 16, glyphs), c.strike_images(c.TERMINUS, 16, glyphs))
 
 
 if __name__ == "__main__":

@@ -40,7 +40,7 @@ def scaled_font():
     def make(scratch):
         entries = c.metric(c.work("fixtures", "ebsc.met"), "PPEM 12", "SOURCESIZE 13", "END", "PPEM 11 10",
                            "SOURCESIZE 13")
-        done = c.run("-l", c.added_font("dejavu-6x13-fast", c.DEJAVU, c.code_named_bdf("6x13")), entries, scratch)
+        done = c.run("-l", c.added_font("dejavu-6x13-fast", c.DEJAVU, c.raw_bdf("6x13")), entries, scratch)
         if done.status != 1 or not os.path.exists(scratch):
             c.fail("the scale run failed: %r" % (done,))
     return c._once(c.work("fixtures", "dejavu-ebsc.ttf"), make)

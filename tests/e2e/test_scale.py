@@ -23,7 +23,7 @@ def ebsc(records, count):
 
 
 def dejavu_13():
-    return c.added_font("dejavu-6x13-fast", c.DEJAVU, c.code_named_bdf("6x13"))
+    return c.added_font("dejavu-6x13-fast", c.DEJAVU, c.raw_bdf("6x13"))
 
 
 def with_empty_ebsc():

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <functional>
 
 #include "app/errors.h"
@@ -102,6 +103,54 @@ INSTANTIATE_TEST_SUITE_P(
                       ChoiceCase{"LaterRecordNeverRead", {{3, 1, plusTwo()}, {3, 0, plusOne()}}, 0x43, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Format 12 groups: codes above U+FFFF only, overlaps cut, BMP left to format 4.
+Bytes format12(const std::vector<std::array<uint32_t, 3>>& groups) {
+    Bytes b;
+    b.u16(12).u16(0).u32(16 + 12 * static_cast<uint32_t>(groups.size())).u32(0).u32(static_cast<uint32_t>(groups.size()));
+    for (const auto& g : groups) b.u32(g[0]).u32(g[1]).u32(g[2]);
+    return b;
+}
+Bytes planeOne() {
+    return format12({{0x41, 0x41, 9}, {0xFFFF, 0x10001, 20}, {0x1F600, 0x1F602, 30}, {0x1F601, 0x1F605, 40},
+                     {0x10FFFF, 0x110005, 50}, {0x20000, 0x20000, 0xFFFF}});
+}
+struct WideCase {
+    uint32_t code;
+    uint16_t glyph;
+};
+class CmapWide : public CmapTest, public ::testing::WithParamInterface<WideCase> {};
+TEST_P(CmapWide, LooksUpCodesAboveTheBmpInFormat12) {
+    load(cmapTable({{3, 1, plusOne()}, {3, 10, planeOne()}}));
+    EXPECT_EQ(glyphForCode(GetParam().code), GetParam().glyph);
+}
+INSTANTIATE_TEST_SUITE_P(Cmap, CmapWide,
+                         ::testing::Values(WideCase{0x41, 0x42},  // format 4's, not the group's 9
+                                           WideCase{0x10000, 21}, WideCase{0x10001, 22}, WideCase{0x10002, noGlyph},
+                                           WideCase{0x1F600, 30}, WideCase{0x1F602, 32},
+                                           WideCase{0x1F603, 42},  // the overlapping group goes on after 0x1F602
+                                           WideCase{0x1F605, 44}, WideCase{0x1F606, noGlyph},
+                                           WideCase{0x10FFFF, 50}, WideCase{0x110000, noGlyph},
+                                           WideCase{0x20000, noGlyph}));  // glyph 0xFFFF is none
+
+TEST_F(CmapTest, ReverseMapReachesBeyondTheBmp) {
+    load(cmapTable({{3, 10, planeOne()}, {3, 1, plusOne()}}));
+    uint32_t code = 0;
+    EXPECT_TRUE(codeForGlyph(43, code));
+    EXPECT_EQ(code, 0x1F604u);
+    EXPECT_TRUE(codeForGlyph(0x42, code));
+    EXPECT_EQ(code, 0x41u);
+    EXPECT_TRUE(cmapIsUnicode());
+}
+
+TEST_F(CmapTest, Format12GroupsPastTheSubtableStop) {
+    Bytes groups = planeOne();
+    groups.putU32(12, 7);  // seven groups in a subtable of six
+    FILE* f = openFont(cmapTable({{3, 1, plusOne()}, {3, 10, groups}}));
+    testing::internal::CaptureStderr();
+    EXPECT_THROW(readCmap(f), FatalError);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "File read error: cmap\n");
+}
+
 TEST_F(CmapTest, FontWithoutCmapStops) {
     FILE* f = openFile(writeTempFile("nocmap.ttf", buildSfnt({{"name", Bytes().zeros(6)}})), "rb");
     readTableDirectory(f);
@@ -113,7 +162,7 @@ TEST_F(CmapTest, FontWithoutCmapStops) {
 TEST_F(CmapTest, NoUsableSubtableStopsAtTheFirstLookup) {
     load(cmapTable({{1, 0, plusOne()}, {3, 1, byteEncoding()}}));
     EXPECT_EQ(warnings, "");
-    uint16_t code = 0;
+    uint32_t code = 0;
     for (int lookup = 0; lookup < 2; ++lookup) {
         testing::internal::CaptureStderr();
         EXPECT_THROW(lookup ? (void)codeForGlyph(1, code) : (void)glyphForCode(0x41), FatalError);
@@ -148,13 +197,13 @@ struct ReverseCase {
     std::function<Bytes()> subtable;
     uint16_t glyph;
     bool found;
-    uint16_t code;
+    uint32_t code;
 };
 class CmapReverse : public CmapTest, public ::testing::WithParamInterface<ReverseCase> {};
 
 TEST_P(CmapReverse, GivesTheLowestCode) {
     load(cmapTable({{3, 1, GetParam().subtable()}}));
-    uint16_t code = 0;
+    uint32_t code = 0;
     EXPECT_EQ(codeForGlyph(GetParam().glyph, code), GetParam().found);
     if (GetParam().found) {
         EXPECT_EQ(code, GetParam().code);

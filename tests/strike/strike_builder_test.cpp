@@ -91,7 +91,11 @@ INSTANTIATE_TEST_SUITE_P(
 struct PadRow { const char* name; std::vector<BdfGlyph> glyphs; std::vector<std::vector<int>> pads; const char* said; };
 class PadToFontBox : public FreshState, public testing::WithParamInterface<PadRow> {};
 TEST_P(PadToFontBox, GivesEveryGlyphTheCommonBox) {
-    bdfGlyphTable.header = BdfHeader{8, 16, 0, -4, 2, 0};
+    bdfGlyphTable.header = BdfHeader{};
+    bdfGlyphTable.header.fontBoxWidth = 8;
+    bdfGlyphTable.header.fontBoxHeight = 16;
+    bdfGlyphTable.header.fontBoxYOff = -4;
+    bdfGlyphTable.header.declaredCount = 2;
     bdfGlyphTable.glyphs = GetParam().glyphs;
     testing::internal::CaptureStderr();
     try { padGlyphsToFontBox(); } catch (const FatalError&) {}

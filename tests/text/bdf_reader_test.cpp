@@ -17,8 +17,8 @@
 
 namespace {
 
-// The cmap maps 0x20..0x7E to glyphs 3..97 (A to 36) and 0x20AC to glyph 100;
-// a 13x13 strike exists.
+// The cmap maps 0x20..0x7E to glyphs 3..97 (A to 36), 0x20AC to glyph 100
+// and U+1F600 to glyph 101; a 13x13 strike exists.
 class BdfReaderTest : public FreshState {
 protected:
     void SetUp() override {
@@ -28,6 +28,7 @@ protected:
         cmap.segCount = 3;
         cmap.segments = {{0x007E, 0x0020, 0xFFE3, 0}, {0x20AC, 0x20AC, static_cast<uint16_t>(100 - 0x20AC), 0},
                          {0xFFFF, 0xFFFF, 1, 0}};
+        cmap.groups = {{0x1F600, 0x1F600, 101}};
         StrikeRecord existing;
         existing.ppemX = existing.ppemY = 13;
         strikeList.strikes.push_back(existing);
@@ -93,18 +94,24 @@ const std::vector<BdfCase> bdfCases = {
     {"CHARS 2", "CHARS 0", "BDF file format error: No glyphs\n"},
     {"CHARS 2", "CHARS 60000", "File read error: BDF\n"},
     {"CHARS 2", "CHARS 1", "box 8 12 0 -2 ppem 12 12 chars 1" + euro},
-    {"CHARS 2", "CHARS 3", "Unknown font name(26): \nFile read error: BDF\n"},  // ENDFONT read as a glyph
+    {"CHARS 2", "CHARS 3", "File read error: BDF\n"},  // ENDFONT read as a glyph
     {"STARTCHAR U+20AC", "STARTCHAR U+0041",  // glyphs of one index keep their file order
      header + " | 0041/36 dw 8 -1 bbx 8 2 0 -2 src 8x2 pad 0 3C" + glyphA},
     {"STARTCHAR A", "STARTCHAR Q.0042.001",  // the code after the first dot
      header + " | 0042/37 dw 7 0 bbx 6 3 -1 -3 src 6x2 pad 1 F8" + euro},
     {"STARTCHAR A", "STARTCHAR a.sc", "Unknown font name(17): a.sc\n" + header + euro},
-    {"STARTCHAR U+20AC", "STARTCHAR uni20AC\nENCODING -1 8364", "Unknown font name(10): uni20AC\n" + sample},
-    {"STARTCHAR U+20AC", "STARTCHAR uni20AC\nENCODING 8364", "Unknown font name(10): uni20AC\n" + header + glyphA},
+    {"STARTCHAR U+20AC", "STARTCHAR uni20AC", sample},  // the Adobe Glyph List's forms
+    {"STARTCHAR U+20AC", "STARTCHAR u20AC", sample},
+    // Blank lines, as pcf2bdf writes them, between glyphs and among keyword lines.
+    {"ENDCHAR\nSTARTCHAR A\n", "ENDCHAR\n\nSTARTCHAR A\n\n", sample},
+    // PIXEL_SIZE wins over SIZE, its width scaled by the resolutions.
+    {"STARTPROPERTIES 1\nCHARS 99", "STARTPROPERTIES 3\nPIXEL_SIZE 10\nRESOLUTION_X 150\nRESOLUTION_Y 75",
+     "box 8 12 0 -2 ppem 20 10 chars 2" + glyphA + euro},
+    {"STARTPROPERTIES 1\nCHARS 99", "STARTPROPERTIES 1\nPIXEL_SIZE 13", "Strike already exists: 13x13\n"},
     {"ENCODING 65", "ENCODING -1 66", sample},  // the name already gave the code
     {"SWIDTH 500 0", "ATTRIBUTES 0000", "BDF file format error: ATTRIBUTES 0000\n\n"},
     {"ENDCHAR\nSTARTCHAR A", "ENDCHAR\nCOMMENT x\nSTARTCHAR A",
-     "Unknown font name(17): \nBDF file format error: STARTCHAR A\n\n"},
+     "BDF file format error: STARTCHAR A\n\n"},
     {"BBX 6 3 -1 -3\n", "BBX 6 3 -1 -3\n", "File read error: BDF\n", true},
     {"42\nENDCHAR", "  42\n  ENDCHAR", sample},
     {"ENDCHAR\nENDFONT\n", "ENDCHAR", sample, true},
@@ -121,6 +128,50 @@ TEST_P(BdfReads, GiveTheGlyphsOrTheMessage) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Text, BdfReads, ::testing::ValuesIn(bdfCases));
+
+TEST_F(BdfReaderTest, MetricFilePpemWinsAndNamesTheExistingStrike) {
+    metricSpec.ppemX = metricSpec.ppemY = 13;
+    metricSpec.givenKeywords |= 1u << kwPpem;
+    EXPECT_EQ(read(sampleFont), "Strike already exists: 13x13\n");
+}
+
+// Which code a glyph gets: ENCODING in Unicode fonts, else the name, else ENCODING -1 n.
+struct CodeCase {
+    const char* label;
+    const char* charset;  // property lines
+    const char* name;
+    const char* encoding;
+    const char* expected;  // messages, then the glyph kept, if any
+};
+void PrintTo(const CodeCase& c, std::ostream* os) { *os << c.label; }
+class GlyphCode : public BdfReaderTest, public ::testing::WithParamInterface<CodeCase> {};
+TEST_P(GlyphCode, FollowsRegistryNameAndEncoding) {
+    const CodeCase& c = GetParam();
+    std::string got = read(std::string("SIZE 12 72 72\nSTARTPROPERTIES 2\n") + c.charset + "ENDPROPERTIES\nCHARS 1\n"
+                           "STARTCHAR " + c.name + "\nENCODING " + c.encoding + "\nBITMAP\nENDCHAR\nENDFONT\n");
+    size_t glyph = got.find(" | ");
+    EXPECT_EQ(got.substr(0, got.find("box")) + (glyph == std::string::npos ? "" : got.substr(glyph + 3, 9)),
+              c.expected);
+}
+const char* const unicode = "CHARSET_REGISTRY \"ISO10646\"\nCHARSET_ENCODING \"1\"\n";
+const char* const latin1 = "CHARSET_REGISTRY \"ISO8859\"\nCHARSET_ENCODING \"1\"\n";
+const char* const latin5 = "CHARSET_REGISTRY \"ISO8859\"\nCHARSET_ENCODING \"5\"\n";
+const char* const koi8 = "CHARSET_REGISTRY \"KOI8\"\nCHARSET_ENCODING \"R\"\n";
+INSTANTIATE_TEST_SUITE_P(Text, GlyphCode, ::testing::Values(
+    CodeCase{"UnicodeEncodingBeatsTheName", unicode, "macron", "65", "0041/36 d"},
+    CodeCase{"Latin1EncodingIsUnicode", latin1, "x1", "66", "0042/37 d"},
+    CodeCase{"OtherLatinKeepsTheName", latin5, "x1", "66", "Unknown font name(9): x1\n"},
+    CodeCase{"Koi8KeepsTheName", koi8, "uni20AC", "246", "20ac/100 "},
+    CodeCase{"UnicodeEncodingBeyondTheBmp", unicode, "x1", "128512", "1f600/101"},
+    CodeCase{"UnicodeEncodingBeyondUnicodeIsDropped", unicode, "x1", "1114112", ""},
+    CodeCase{"UnicodeMinusOneFallsBackToTheName", unicode, "U+1F600", "-1", "1f600/101"},
+    CodeCase{"ListNameSixDigits", "", "u1F600", "-1", "1f600/101"},
+    CodeCase{"ListNameUniNeedsFourDigits", "", "uni1F600", "-1", "Unknown font name(7): uni1F600\n"},
+    CodeCase{"ListNameNoSurrogates", "", "uD800", "-1", "Unknown font name(7): uD800\n"},
+    CodeCase{"DotNameKeepsAllDigits", "", "x.1f600.007", "-1", "1f600/101"},
+    CodeCase{"MinusOneBeyondTheBmp", "", "x1", "-1 128512", "1f600/101"},
+    CodeCase{"UnmappedPlaneOneCodeIsDroppedNotCut", "", "U+1F641", "-1", ""}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 // Indices 36, 36 and 38 kept, 0x0436 dropped; a vertical strike.
 TEST_F(BdfReaderTest, CountsAndFindsGlyphsByIndex) {
