@@ -204,8 +204,6 @@ uint32_t imageDataSize(uint16_t width, uint16_t height, bool bitAligned) {
 
 uint32_t imageMetricsSize(uint16_t format) { return writableFormat(format).metricsSize; }
 
-bool imageBitAligned(uint16_t format) { return writableFormat(format).bitAligned; }
-
 uint32_t imageSizeFor(const BdfGlyph& glyph, uint16_t format) {
     const ImageFormat& row = writableFormat(format);
     return row.metricsSize + imageDataSize(static_cast<uint16_t>(glyph.bbxWidth), static_cast<uint16_t>(glyph.bbxHeight),

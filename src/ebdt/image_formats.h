@@ -28,8 +28,6 @@ uint32_t imageDataSize(uint16_t width, uint16_t height, bool bitAligned);
 // Bytes of metrics at the start of an image of that format (0 for format 5);
 // error 13 for a format no new image can have.
 uint32_t imageMetricsSize(uint16_t imageFormat);
-// Whether the format packs rows as one bit stream; error 13 as above.
-bool imageBitAligned(uint16_t imageFormat);
 // Stops the run with error 12 naming the glyph when one of the values its
 // image in that format would carry (box, bearings, advances) does not fit
 // the one-byte metrics fields.

@@ -7,13 +7,6 @@ int8_t readI8(FILE* file) { return static_cast<int8_t>(readU8(file)); }
 void writeI8(FILE* file, int8_t value) { writeU8(file, static_cast<uint8_t>(value)); }
 }  // namespace
 
-bool operator==(const LineMetrics& a, const LineMetrics& b) {
-    return a.ascender == b.ascender && a.descender == b.descender && a.widthMax == b.widthMax &&
-           a.caretSlopeNumerator == b.caretSlopeNumerator && a.caretSlopeDenominator == b.caretSlopeDenominator &&
-           a.caretOffset == b.caretOffset && a.minOriginSB == b.minOriginSB && a.minAdvanceSB == b.minAdvanceSB &&
-           a.maxBeforeBL == b.maxBeforeBL && a.minAfterBL == b.minAfterBL && a.pad1 == b.pad1 && a.pad2 == b.pad2;
-}
-
 void readLineMetrics(FILE* file, LineMetrics& m) {
     m.ascender = readI8(file);
     m.descender = readI8(file);

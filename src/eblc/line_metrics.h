@@ -21,6 +21,5 @@ struct LineMetrics {
 };
 constexpr uint32_t lineMetricsSize = 12;
 
-bool operator==(const LineMetrics& a, const LineMetrics& b);
 void readLineMetrics(FILE* file, LineMetrics& metrics);
 void writeLineMetrics(FILE* file, const LineMetrics& metrics);

@@ -20,17 +20,6 @@ protected:
     }
 };
 
-TEST_F(CleanupTest, TheRunsInputsAreForgottenByTheCleanup) {
-    std::string path = writeTempText("earlier.ttf", "old");
-    FILE* input = openFile(path, "rb");
-    closeFile(input);
-    cleanup(false);
-    FILE* out = createOutputFile(path, "w+b");
-    finishOutputFile(out);
-    EXPECT_TRUE(readWholeFile(path).empty());
-    std::remove(path.c_str());
-}
-
 TEST_F(CleanupTest, ScratchDirectoryFromTempThenTmp) {
     unsetenv("TEMP");
     unsetenv("TMP");

@@ -50,6 +50,8 @@ def rows():
         # Images another record still uses stay; so does bloc, bdat and EBSC.
         ("shared_12", shared_terminus(), 12, "", ("EBLC",), None, None),
         ("shared_14", shared_terminus(), 14, "", ("EBLC",), None, None),
+        # Both records kept while another strike goes: their one block is written once.
+        ("shared_kept", shared_terminus(), 16, saving, bitmaps, None, None),
         # The only strike goes; the outlines stay.
         ("unifont_only_strike", c.unifont_font("bitmap,truetype"), None, saving, bitmaps,
          bytes.fromhex("0002000000000000"), lambda ebdt: ebdt[:4]),

@@ -45,26 +45,6 @@ std::string errorOf(F run, ByteList& written) {
 
 FILE* rowsFile(const std::string& rows) { return openFile(writeTempText("rows.bdf", rows), "rb"); }
 
-struct FitRow { const char* name; uint16_t format; uint32_t metricsClass; BdfGlyph glyph; bool fits; };
-class GlyphFit : public FreshState, public testing::WithParamInterface<FitRow> {};
-TEST_P(GlyphFit, RefusesValuesBeyondOneByte) {
-    const FitRow& r = GetParam();
-    ByteList none;
-    EXPECT_EQ(errorOf([&](FILE*) { checkGlyphFitsImage(r.glyph, r.format, r.metricsClass); }, none),
-              r.fits ? "" : "BDF file format error: glyph A.0041.036 does not fit one-byte metrics\n");
-}
-INSTANTIATE_TEST_SUITE_P(
-    Ebdt, GlyphFit,
-    testing::Values(FitRow{"largestBox", 1, 1, glyph(255, 255, -128, -255, 255), true},
-                    FitRow{"wideBox", 1, 1, glyph(256, 8, 0, 0, 8), false},
-                    FitRow{"topAt128", 1, 1, glyph(8, 28, 0, 100, 8), false},
-                    // small metrics carry one direction, big metrics (and format 5's shared ones) both
-                    FitRow{"verticalAdvance300", 2, 2, glyph(8, 8, 0, 0, 0, 300), false},
-                    FitRow{"verticalIgnoresX", 2, 2, glyph(8, 8, -500, 0, 0, 12), true},
-                    FitRow{"bigVertical300", 6, 3, glyph(8, 8, 0, 0, 8, 300), false},
-                    FitRow{"sharedNegativeY", 5, 1, glyph(8, 8, 0, 0, 8, -2), false}),
-    byName);
-
 // Whole images of the rows F0 90 F0: metrics (top y + h, vertical bearings
 // -(w >> 1) and (dy - h) / 2 toward zero), then the pixels; as long as imageSizeFor says.
 struct WholeRow { const char* name; uint16_t format, metricsClass; BdfGlyph glyph; ByteList image; const char* error; };

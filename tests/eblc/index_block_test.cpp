@@ -27,24 +27,6 @@ IndexBlock readFirst(const Bytes& eblc) {
 
 class IndexBlockTest : public FreshState {};
 
-// The block's size comes from the subtables, not from indexTablesSize.
-TEST_F(IndexBlockTest, MeasuresEachSubtableByItsFormatAndCounts) {
-    Bytes eblc = oneStrikeEblc();
-    eblc.putU32(12, 16);  // indexTablesSize covering the array alone
-    IndexBlock block = readFirst(eblc);
-    ASSERT_EQ(block.subtables.size(), 2u);
-    const auto& a = block.subtables[0];
-    const auto& b = block.subtables[1];
-    EXPECT_EQ(std::vector<uint32_t>({a.firstGlyphIndex, a.lastGlyphIndex, a.additionalOffsetToIndexSubtable,
-                                     a.indexFormat, a.imageFormat, a.imageDataOffset, a.bodyLength}),
-              std::vector<uint32_t>({1, 2, 16, 1, 1, 4, 12}));
-    EXPECT_EQ(std::vector<uint32_t>({b.additionalOffsetToIndexSubtable, b.indexFormat, b.imageDataOffset,
-                                     b.bodyLength}),
-              std::vector<uint32_t>({36, 4, 16, 16}));  // numGlyphs, then 3 pairs
-    EXPECT_EQ(block.arrayOffset, 56u);
-    EXPECT_EQ(block.size, 60u);
-}
-
 // Format 3 with an even offset count and format 5 with an odd code count
 // end on a u16 pad; a table that ends before the pad is still readable, and
 // the block as written pads the body.

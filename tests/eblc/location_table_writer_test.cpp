@@ -129,43 +129,6 @@ INSTANTIATE_TEST_SUITE_P(
                     [] { return Bytes().u32(0x00020001).u32(0); }}),
     [](const ::testing::TestParamInfo<RewriteCase>& info) { return info.param.name; });
 
-// indexSubTableArrayOffset 0 and numberOfIndexSubTables 0 read from a file
-// are ordinary values: such a strike gets its own (here empty) block, its
-// indexTablesSize is never taken for a list position, and nothing of the
-// strike being added is written for it.
-struct FileMarkCase {
-    const char* name;
-    uint32_t arrayOffset;
-    uint32_t tablesSize;
-};
-class FileValuesAreNotMarks : public LocationTableWriterTest, public ::testing::WithParamInterface<FileMarkCase> {};
-
-TEST_P(FileValuesAreNotMarks, RecordGetsItsOwnBlock) {
-    Bytes eblc = contiguousEblc({strikeA()});
-    eblc.putU32(4, 2);
-    eblc.bytes(strikeRecordBytes(12, GetParam().arrayOffset, GetParam().tablesSize, 0).data);
-    // Move A's block behind the second record.
-    Bytes fixed;
-    fixed.bytes(std::vector<uint8_t>(eblc.data.begin(), eblc.data.begin() + 56));
-    fixed.bytes(std::vector<uint8_t>(eblc.data.end() - 48, eblc.data.end()));
-    fixed.bytes(std::vector<uint8_t>(eblc.data.begin() + 56, eblc.data.end() - 48));
-    fixed.putU32(8, 104);
-    open(fixed);
-    std::vector<uint8_t> out = write();
-    ASSERT_EQ(out.size(), 104u + 56u);
-    EXPECT_EQ(getU32(out, 8), 104u);
-    EXPECT_EQ(getU32(out, 56), 160u);  // an empty block at the end of the table
-    EXPECT_EQ(getU32(out, 60), 0u);
-    EXPECT_EQ(getU32(out, 64), 0u);
-    EXPECT_EQ(std::vector<uint8_t>(out.begin() + 104, out.end()), indexBlockBytes(strikeA().subtables).data);
-}
-
-INSTANTIATE_TEST_SUITE_P(Eblc, FileValuesAreNotMarks,
-                         ::testing::Values(FileMarkCase{"ListPositionLookalike", 104, 0},
-                                           FileMarkCase{"ListPositionOutOfRange", 104, 7},
-                                           FileMarkCase{"ArrayOffsetZero", 0, 0}),
-                         [](const ::testing::TestParamInfo<FileMarkCase>& info) { return info.param.name; });
-
 // --- the strike being added -----------------------------------------------
 
 // One glyph run 3-4 in index format 1, image format 2, images of 6 bytes

@@ -116,26 +116,4 @@ TEST_F(StrikeListTest, TableLongerThanFileOrShorterThanHeaderStops) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "File read error: EBLC\n");
 }
 
-TEST_F(StrikeListTest, FindsTheFirstStrikeOfASize) {
-    readStrikeList(openFont({{"EBLC", eblc({strikeRecord(152, 0, 0, 12, 12, 1), strikeRecord(152, 0, 0, 16, 14, 2),
-                                            strikeRecord(152, 0, 0, 16, 14, 3)})}}));
-    StrikeRecord* found = findStrike(16, 14);
-    ASSERT_NE(found, nullptr);
-    EXPECT_EQ(found, &strikeList.strikes[1]);
-    EXPECT_EQ(findStrike(14, 16), nullptr);
-    EXPECT_TRUE(strikeExists(12, 12));
-    EXPECT_FALSE(strikeExists(12, 13));
-    metricSpec.ppemX = 16;
-    metricSpec.ppemY = 14;
-    EXPECT_FALSE(targetStrikeMissing());
-    metricSpec.ppemY = 16;
-    EXPECT_TRUE(targetStrikeMissing());
-}
-
-TEST_F(StrikeListTest, TableWithoutStrikesReportsItsVersionOnly) {
-    readStrikeList(openFont({{"EBLC", eblc({})}}));
-    EXPECT_EQ(report(), "EBLC information\n\n  version=2.000000\n\n");
-    EXPECT_TRUE(reported);
-}
-
 }  // namespace

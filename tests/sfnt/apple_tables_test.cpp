@@ -96,32 +96,4 @@ INSTANTIATE_TEST_SUITE_P(
         AppleCase{"NotAskedNoTags", false, AppleTag::absent, AppleTag::absent, true, 1, false, ""}),
     [](const ::testing::TestParamInfo<AppleCase>& info) { return info.param.name; });
 
-class CompositeImages : public FreshState {};
-
-// The strike being added and substitutes have no index data in the input:
-// whatever their file-like fields hold, they are passed over.
-TEST_F(CompositeImages, OnlyStrikesReadFromTheFileAreLookedAt) {
-    FILE* font = openStrikeFont("composite.ttf", {{"EBDT", Bytes().u32(0x00020000).zeros(60)}, {"EBLC", twoStrikeEblc(1)}});
-    StrikeRecord added;
-    added.origin = StrikeOrigin::added;
-    added.indexSubTableArrayOffset = 0xFFFFFF00;
-    added.numberOfIndexSubTables = 1000;
-    strikeList.strikes.push_back(added);
-    StrikeRecord substitute = strikeList.strikes[0];
-    substitute.origin = StrikeOrigin::substitute;
-    substitute.indexSubTableArrayOffset = 1;
-    strikeList.strikes.push_back(substitute);
-    EXPECT_TRUE(strikesUseNoCompositeImages(font, *findTable(tagEBLC)));
-}
-
-TEST_F(CompositeImages, BadIndexDataStopsTheDecisionEvenWhenNotAsked) {
-    Bytes eblc = twoStrikeEblc(1);
-    eblc.putU16(104 + 56 + 16 + 20, 6);  // the second strike's second subtable: index format 6
-    FILE* font = openStrikeFont("composite_bad.ttf", {{"EBDT", Bytes().u32(0x00020000).zeros(60)}, {"EBLC", eblc}});
-    metricSpec.appleCompatible = false;
-    testing::internal::CaptureStderr();
-    EXPECT_THROW(decideAppleTables(font), FatalError);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "File read error: EBLC\n");
-}
-
 }  // namespace

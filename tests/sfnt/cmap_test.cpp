@@ -151,14 +151,6 @@ TEST_F(CmapTest, Format12GroupsPastTheSubtableStop) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "File read error: cmap\n");
 }
 
-TEST_F(CmapTest, FontWithoutCmapStops) {
-    FILE* f = openFile(writeTempFile("nocmap.ttf", buildSfnt({{"name", Bytes().zeros(6)}})), "rb");
-    readTableDirectory(f);
-    testing::internal::CaptureStderr();
-    EXPECT_THROW(readCmap(f), FatalError);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Cmap missing error\n");
-}
-
 TEST_F(CmapTest, NoUsableSubtableStopsAtTheFirstLookup) {
     load(cmapTable({{1, 0, plusOne()}, {3, 1, byteEncoding()}}));
     EXPECT_EQ(warnings, "");

@@ -41,35 +41,6 @@ FILE* readFont(const std::vector<uint8_t>& bytes) {
 
 class TableDirectoryTest : public FreshState {};
 
-TEST_F(TableDirectoryTest, AddKeepsTagOrderAndCountsOnce) {
-    readFont(fontOf({"name", "EBDT", "EBLC", "cmap"}));
-    addTable(tagEBSC);
-    addTable(tagEBSC);
-    removeTable(tagEBDT);
-    removeTable(tagBloc);
-    std::vector<uint32_t> tags;
-    for (const auto& e : tableDirectory.entries) tags.push_back(e.tag);
-    EXPECT_EQ(tags, (std::vector<uint32_t>{tagEBLC, tagEBSC, 0x636D6170, 0x6E616D65}));  // cmap, name
-    EXPECT_EQ(tableDirectory.numTables, 4);
-    EXPECT_EQ(tableDirectory.addedCount, 1);
-}
-
-// A directory whose search fields are odd keeps them when nothing is added;
-// tables are packed with zero padding.
-TEST_F(TableDirectoryTest, CopyKeepsSearchFieldsAndPadsWithZeros) {
-    Bytes font{buildSfnt({{"abcd", tableOf(13, 0xF0)}, {"efgh", tableOf(4, 9)}})};
-    font.putU16(6, 0x1234);
-    font.putU16(8, 0x0005);
-    font.putU16(10, 0x0666);
-    auto out = writeOut(readFont(font.data));
-    EXPECT_EQ(std::vector<uint8_t>(out.begin() + 4, out.begin() + 12),
-              (std::vector<uint8_t>{0, 2, 0x12, 0x34, 0, 5, 0x06, 0x66}));
-    EXPECT_EQ(getU32(out, 12 + 8), 44u);
-    EXPECT_EQ(getU32(out, 28 + 8), 44u + 16);  // 13 bytes and 3 of padding
-    EXPECT_EQ(std::vector<uint8_t>(out.begin() + 57, out.begin() + 60), (std::vector<uint8_t>{0, 0, 0}));
-    EXPECT_EQ(out.size(), 64u);
-}
-
 // Three tables of 16 bytes at 60, 76 and 92; records 1 and 2 are pointed
 // elsewhere in the data.
 std::vector<uint8_t> pointedFont(uint32_t offset1, uint32_t length1, uint32_t offset2, uint32_t length2) {

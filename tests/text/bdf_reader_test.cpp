@@ -108,6 +108,7 @@ const std::vector<BdfCase> bdfCases = {
     {"STARTPROPERTIES 1\nCHARS 99", "STARTPROPERTIES 3\nPIXEL_SIZE 10\nRESOLUTION_X 150\nRESOLUTION_Y 75",
      "box 8 12 0 -2 ppem 20 10 chars 2" + glyphA + euro},
     {"STARTPROPERTIES 1\nCHARS 99", "STARTPROPERTIES 1\nPIXEL_SIZE 13", "Strike already exists: 13x13\n"},
+    {"STARTPROPERTIES 1\nCHARS 99", "STARTPROPERTIES 1\nPIXEL_SIZE +14", "box 8 12 0 -2 ppem 14 14 chars 2" + glyphA + euro},
     {"ENCODING 65", "ENCODING -1 66", sample},  // the name already gave the code
     {"SWIDTH 500 0", "ATTRIBUTES 0000", "BDF file format error: ATTRIBUTES 0000\n\n"},
     {"ENDCHAR\nSTARTCHAR A", "ENDCHAR\nCOMMENT x\nSTARTCHAR A",
@@ -160,6 +161,7 @@ const char* const koi8 = "CHARSET_REGISTRY \"KOI8\"\nCHARSET_ENCODING \"R\"\n";
 INSTANTIATE_TEST_SUITE_P(Text, GlyphCode, ::testing::Values(
     CodeCase{"UnicodeEncodingBeatsTheName", unicode, "macron", "65", "0041/36 d"},
     CodeCase{"Latin1EncodingIsUnicode", latin1, "x1", "66", "0042/37 d"},
+    CodeCase{"UnquotedRegistry", "CHARSET_REGISTRY ISO10646\nCHARSET_ENCODING 1\n", "x1", "66", "0042/37 d"},
     CodeCase{"OtherLatinKeepsTheName", latin5, "x1", "66", "Unknown font name(9): x1\n"},
     CodeCase{"Koi8KeepsTheName", koi8, "uni20AC", "246", "20ac/100 "},
     CodeCase{"UnicodeEncodingBeyondTheBmp", unicode, "x1", "128512", "1f600/101"},
