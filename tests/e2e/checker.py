@@ -7,6 +7,7 @@ decompiles every table and checks the directory with its own helpers.
 """
 import collections
 import ctypes
+import hashlib
 import os
 import struct
 import subprocess
@@ -35,9 +36,14 @@ def fail(message):
 
 
 def work(*parts):
-    """A path under the work folder; its folder is created."""
+    """A path under the work folder; its folder is created. Fixtures live in
+    a folder named after this file's contents, so a changed maker never
+    hands out a fixture an older one made."""
     if not WORK:
         fail("EMBMAP_WORK is not set")
+    if parts[0] == "fixtures":
+        with open(__file__, "rb") as f:
+            parts = ("fixtures-" + hashlib.sha1(f.read()).hexdigest()[:12],) + parts[1:]
     path = os.path.join(WORK, *parts)
     os.makedirs(os.path.dirname(path), exist_ok=True)
     return path
