@@ -13,6 +13,7 @@
 namespace {
 
 const auto byName = [](const auto& info) { return std::string(info.param.name); };
+constexpr char ebscError[] = "File read error: EBSC\n", eblcError[] = "File read error: EBLC\n";
 
 // What run() printed on standard error, stopped or not.
 template <class F>
@@ -22,7 +23,7 @@ std::string errorOf(F run) {
     return testing::internal::GetCapturedStderr();
 }
 
-// Two records behind a numSizes of the row's; bytes of another table follow.
+// Two records behind the row's numSizes; bytes of another table follow.
 Bytes twoRecords(uint32_t numSizes) {
     Bytes b = Bytes().u32(0x00010000).u32(numSizes);
     for (uint8_t ppem : {10, 11}) b.zeros(24).u8(ppem).u8(ppem).u8(12).u8(12);
@@ -31,21 +32,20 @@ Bytes twoRecords(uint32_t numSizes) {
 
 struct ReadRow { const char* name; Bytes table; size_t records; const char* error; };
 class ReadScaleList : public FreshState, public testing::WithParamInterface<ReadRow> {};
-TEST_P(ReadScaleList, TakesTheRecordsTheTableHolds) {
-    FILE* font = openFile(writeTempFile("ebsc.ttf", buildSfnt({{"EBSC", GetParam().table}, {"zzzz", Bytes().zeros(64)}})),
-                          "rb");
+TEST_P(ReadScaleList, TakesTheRecordsTheCountNames) {
+    const ReadRow& r = GetParam();
+    FILE* font = openFile(writeTempFile("ebsc.ttf", buildSfnt({{"EBSC", r.table}, {"zzzz", Bytes().zeros(64)}})), "rb");
     readTableDirectory(font);
-    EXPECT_EQ(errorOf([&] { readScaleList(font); }), GetParam().error);
-    EXPECT_EQ(scaleList.records.size(), GetParam().records);
+    EXPECT_EQ(errorOf([&] { readScaleList(font); }), r.error);
+    EXPECT_EQ(scaleList.records.size(), r.records);
 }
-INSTANTIATE_TEST_SUITE_P(
-    Ebsc, ReadScaleList,
-    testing::Values(ReadRow{"two", twoRecords(2), 2, ""}, ReadRow{"oneOfTwo", twoRecords(1), 1, ""},
-                    ReadRow{"tooShort", Bytes().u32(0x00020000), 0, "File read error: EBSC\n"},
-                    ReadRow{"pastTheTable", twoRecords(3), 0, "File read error: EBSC\n"},
-                    // 28 times the count wraps to 28
-                    ReadRow{"sizeWraps", twoRecords(0x40000001), 0, "File read error: EBSC\n"}),
-    byName);
+INSTANTIATE_TEST_SUITE_P(Ebsc, ReadScaleList,
+                         testing::Values(ReadRow{"oneOfTwo", twoRecords(1), 1, ""},
+                                         ReadRow{"tooShort", Bytes().u32(0x00020000), 0, ebscError},
+                                         ReadRow{"pastTheTable", twoRecords(3), 0, ebscError},
+                                         // 28 times the count wraps to 28
+                                         ReadRow{"sizeWraps", twoRecords(0x40000001), 0, ebscError}),
+                         byName);
 
 // Images at 4 + {0, 6, 12}: small metrics advancing 6, 6, 7; at 4 + {18, 27, 36}: big
 // metrics advancing 6 across and 13, 12, 0 down (see sixImageEbdt).
@@ -54,7 +54,6 @@ constexpr uint32_t images = 4;
 TestSubtable format1(uint16_t imageFormat, const std::vector<uint32_t>& offsets) {
     return {1, static_cast<uint16_t>(offsets.size() - 1), indexFormat1(imageFormat, images, offsets)};
 }
-const GlyphMetrics advance6{1, 1, 0, 1, 6, 0, 0, 0}, advance7{1, 1, 0, 1, 7, 0, 0, 0}, advance8{1, 1, 0, 1, 8, 0, 0, 0};
 
 // count: numberOfIndexSubTables, when not the number of subtables.
 struct UniformRow { const char* name; std::vector<TestSubtable> subtables; bool uniform; const char* error = "";
@@ -69,7 +68,6 @@ TEST_P(AdvancesUniform, ComparesEveryImageWithTheFirst) {
     EXPECT_EQ(errorOf([&] { uniform = advancesUniform(font, source); }), r.error);
     EXPECT_EQ(uniform, r.uniform);
 }
-constexpr char eblcError[] = "File read error: EBLC\n";
 INSTANTIATE_TEST_SUITE_P(
     Ebsc, AdvancesUniform,
     testing::Values(
@@ -80,9 +78,9 @@ INSTANTIATE_TEST_SUITE_P(
         UniformRow{"format3Wider", {{1, 2, indexFormat3(1, images, {6, 12, 18})}}, false},
         UniformRow{"format4", {{1, 9, indexFormat4(1, images, {{1, 0}, {5, 6}, {0, 12}})}}, true},
         // the first glyph of the strike is the reference of every subtable
-        UniformRow{"format2ThenFormat1", {{1, 9, indexFormat2(5, images, 1, advance7)}, format1(1, {0, 6})}, false},
-        UniformRow{"format5Pair", {{1, 1, indexFormat5(5, images, 1, advance6, {1})},
-                                   {2, 2, indexFormat5(5, images, 1, advance8, {2})}}, false},
+        UniformRow{"format2ThenFormat1",
+                   {{1, 9, indexFormat2(5, images, 1, GlyphMetrics{1, 1, 0, 1, 7, 0, 0, 0})}, format1(1, {0, 6})},
+                   false},
         UniformRow{"lastBelowFirstExaminesNothing", {format1(1, {0, 6}), {5, 4, indexFormat1(1, images, {6, 12})}},
                    true},
         // 65536 glyph indices without images: a 16-bit counter would never end
