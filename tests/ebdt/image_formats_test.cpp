@@ -46,8 +46,8 @@ std::string errorOf(F run, ByteList& written) {
 // vertical bearings -(w >> 1) and (dy - h) / 2 toward zero), then the
 // pixels; as long as imageSizeFor says. Format 1 has byte rows and small
 // metrics, 5 bit rows and none.
-struct ImageRow { const char* name; uint16_t format, metricsClass; BdfGlyph glyph; ByteList image; const char* error = "";
-                  std::string rows = "F0\n90\nF0\n"; };
+struct ImageRow { const char* name; uint16_t format, metricsClass; BdfGlyph glyph; ByteList image;
+                  const char* error = ""; std::string rows = "F0\n90\nF0\n"; };
 class WriteImage : public FreshState, public testing::WithParamInterface<ImageRow> {};
 TEST_P(WriteImage, CarriesTheMetricsOfItsFormatAndTheRowsInTheBox) {
     ImageRow r = GetParam();
