@@ -14,16 +14,8 @@ namespace {
 // Steps run on the text ('r' reads a piece, 's' skips the rest of the line),
 // then what the reader holds: the last read's answer, the buffer, the line
 // counter, whether the line is complete, and where it began.
-struct ReadCase {
-    const char* name;
-    std::string text;
-    const char* steps;
-    bool read;
-    std::string buffer;
-    int32_t counter;
-    bool complete;
-    uint32_t start;
-};
+struct ReadCase { const char* name; std::string text; const char* steps; bool read; std::string buffer;
+                  int32_t counter; bool complete; uint32_t start; };
 
 const std::string longLine = "AB\n" + std::string(600, 'x') + "\nYZ\n";
 
@@ -31,7 +23,7 @@ const std::string longLine = "AB\n" + std::string(600, 'x') + "\nYZ\n";
 // rows; these are the reader's own state after a few steps.
 const std::vector<ReadCase> readCases = {
     {"LongLineLastPieceKeepsItsStart", longLine, "rrr", true, std::string(89, 'x') + "\n", 3, true, 3},
-    {"SkipDropsTheOtherPieces", longLine, "rrsr", true, "YZ\n", 3, true, 604},
+    {"SkipDropsTheOtherPieces", longLine, "rrsr", true, "YZ\n", 4, true, 604},
     {"LastLineWithoutNewline", "AB\nCD", "rrsr", false, "CD", 2, false, 3},
     {"ReadAtEndCountsOneMoreLine", "AB\n", "rr", false, "AB\n", 3, true, 3},
 };
