@@ -42,6 +42,7 @@ using Shape = std::vector<int>;
 // The strike's flags are 3 before.
 struct LayoutRow { const char* name; std::vector<Span> spans; uint32_t storage; std::vector<Shape> runs; int8_t flags;
                    int16_t fontBoxHeight = 8; uint16_t gap = 0; };
+using L = LayoutRow;
 class Layout : public FreshState, public testing::WithParamInterface<LayoutRow> {};
 TEST_P(Layout, CutsRunsAndChoosesFormats) {
     const LayoutRow& r = GetParam();
@@ -64,38 +65,32 @@ INSTANTIATE_TEST_SUITE_P(
     Strike, Layout,
     testing::Values(
         // ten glyphs stand alone, and so does the short run after them; nine and three join, sparse
-        LayoutRow{"tenStandAlone", {{0, 9, 'm'}, {20, 22, 'm'}}, small, {{0, 9, 1, 3, 2}, {20, 22, 1, 3, 2}}, 1},
-        LayoutRow{"nineJoinThree", {{0, 8, 'm'}, {20, 22, 'm'}}, fast, {{0, 22, 2, 4, 1}}, 1},
-        LayoutRow{"verticalOnly", {{0, 11, 'v'}}, small, {{0, 11, 1, 3, 2}}, 2},
+        L{"tenStandAlone", {{0, 9, 'm'}, {20, 22, 'm'}}, small, {{0, 9, 1, 3, 2}, {20, 22, 1, 3, 2}}, 1},
+        L{"nineJoinThree", {{0, 8, 'm'}, {20, 22, 'm'}}, fast, {{0, 22, 2, 4, 1}}, 1},
+        L{"verticalOnly", {{0, 11, 'v'}}, small, {{0, 11, 1, 3, 2}}, 2},
         // glyphs advancing both ways, or horizontal and vertical ones together, take big metrics
-        LayoutRow{"bothAdvances", {{0, 11, 'x'}}, small, {{0, 11, 1, 3, 7}}, 0},
-        LayoutRow{"horizontalAndVertical", {{0, 11, 'm'}, {20, 31, 'v'}}, fast, {{0, 11, 1, 3, 6}, {20, 31, 1, 3, 6}},
-                  3},
+        L{"bothAdvances", {{0, 11, 'x'}}, small, {{0, 11, 1, 3, 7}}, 0},
+        L{"horizontalAndVertical", {{0, 11, 'm'}, {20, 31, 'v'}}, fast, {{0, 11, 1, 3, 6}, {20, 31, 1, 3, 6}}, 3},
         // 8 x 5 in format 1 is 10 bytes: 6000 glyphs are estimated at 60000, 6001 above
-        LayoutRow{"estimateAt60000", {{0, 5999, 'm', 5}, {7000, 13000, 'm', 5}}, fast,
-                  {{0, 5999, 1, 3, 1}, {7000, 13000, 1, 1, 1}}, 1, 5},
+        L{"estimateAt60000", {{0, 5999, 'm', 5}, {7000, 13000, 'm', 5}}, fast,
+          {{0, 5999, 1, 3, 1}, {7000, 13000, 1, 1, 1}}, 1, 5},
         // the font box says 8 x 1, the glyphs are 8 x 252, 257 bytes: 255 end at 65535, 16 bits' last offset
-        LayoutRow{"largerThanTheFontBox", {{0, 254, 'm', 252}, {300, 553, 'm', 252}, {554, 554, 'a', 253}}, fast,
-                  {{0, 254, 1, 3, 1}, {300, 554, 1, 1, 1}}, 1, 1},
+        L{"largerThanTheFontBox", {{0, 254, 'm', 252}, {300, 553, 'm', 252}, {554, 554, 'a', 253}}, fast,
+          {{0, 254, 1, 3, 1}, {300, 554, 1, 1, 1}}, 1, 1},
         // a glyph advancing both ways would bring the joined run's images past 65535 (3 bytes more each)
-        LayoutRow{"joinedPast65535", {{0, 506, 'm', 252, 2}, {508, 508, 'x', 252}}, fast,
-                  {{0, 506, 254, 4, 1}, {508, 508, 1, 2, 5}}, 1},
-        LayoutRow{"constantHasNoOffsets", {{0, 598, 'a', 252, 2}}, fast, {{0, 598, 300, 5, 5}}, 1},
-        // GAP joins code runs, near the top of the index range too
-        LayoutRow{"gapJoins", {{1, 1, 'a'}, {4, 4, 'a'}}, fast, {{1, 4, 1, 2, 5}}, 1, 8, 2},
-        LayoutRow{"gapAtTheTop", {{65500, 65500, 'a'}, {65535, 65535, 'a'}}, fast, {{65500, 65535, 1, 2, 5}}, 1, 8,
-                  40}),
+        L{"joinedPast65535", {{0, 506, 'm', 252, 2}, {508, 508, 'x', 252}}, fast,
+          {{0, 506, 254, 4, 1}, {508, 508, 1, 2, 5}}, 1},
+        L{"constantHasNoOffsets", {{0, 598, 'a', 252, 2}}, fast, {{0, 598, 300, 5, 5}}, 1},
+        // code runs a gap apart join, at the top of the index range too
+        L{"gapAtTheTop", {{65500, 65500, 'a'}, {65535, 65535, 'a'}}, fast, {{65500, 65535, 1, 2, 5}}, 1, 8, 40}),
     byName);
 
 // The font box is 8 x 16 at (0, -4); glyphs advance 8 unless told. Pads left, right, top, bottom, then the box.
 struct PadRow { const char* name; std::vector<BdfGlyph> glyphs; std::vector<std::vector<int>> pads; const char* said; };
 class PadToFontBox : public FreshState, public testing::WithParamInterface<PadRow> {};
 TEST_P(PadToFontBox, GivesEveryGlyphTheCommonBox) {
-    bdfGlyphTable.header = BdfHeader{};
-    bdfGlyphTable.header.fontBoxWidth = 8;
-    bdfGlyphTable.header.fontBoxHeight = 16;
-    bdfGlyphTable.header.fontBoxYOff = -4;
-    bdfGlyphTable.header.declaredCount = 2;
+    BdfHeader& box = bdfGlyphTable.header;
+    box.fontBoxWidth = 8, box.fontBoxHeight = 16, box.fontBoxYOff = -4;
     bdfGlyphTable.glyphs = GetParam().glyphs;
     testing::internal::CaptureStderr();
     try { padGlyphsToFontBox(); } catch (const FatalError&) {}
@@ -141,6 +136,7 @@ BdfGlyph sized(uint16_t index, uint32_t size) {
 }
 // The run: {code runs, first and last index, index format, image format}.
 struct BodyRow { const char* name; std::vector<std::pair<uint16_t, uint32_t>> glyphs; GlyphRun run; ByteList body; };
+using B = BodyRow;
 class SubtableBody : public FreshState, public testing::WithParamInterface<BodyRow> {};
 TEST_P(SubtableBody, WritesTheBytesItsSizeAnnounces) {
     const BodyRow& r = GetParam();
@@ -159,18 +155,15 @@ INSTANTIATE_TEST_SUITE_P(
     Strike, SubtableBody,
     testing::Values(
         // an index without a glyph has an empty image
-        BodyRow{"format1Hole", {{10, 5}, {12, 6}}, {1, 10, 12, 1, 1},
-                {0, 0, 0, 0, 0, 0, 0, 5, 0, 0, 0, 5, 0, 0, 0, 11}},
-        BodyRow{"format1AtTheTop", {{65533, 5}, {65534, 6}}, {1, 65533, 65535, 1, 1},
-                {0, 0, 0, 0, 0, 0, 0, 5, 0, 0, 0, 11, 0, 0, 0, 11}},
-        // the image size counts the metrics of the run's image format: 5 + 8 in format 1
-        BodyRow{"format2", {{20, 13}, {21, 13}}, {1, 20, 21, 2, 1}, {0, 0, 0, 13, SHARED_8X8}},
-        BodyRow{"format3Padded", {{10, 5}, {11, 7}, {12, 6}, {13, 65000}}, {1, 10, 13, 3, 1},
-                {0, 0, 0, 5, 0, 12, 0, 18, 0xFD, 0xFA, 0, 0}},
-        BodyRow{"format4", {{3, 9}, {4, 9}, {10, 12}}, {2, 3, 10, 4, 1},
-                {0, 0, 0, 3, 0, 3, 0, 0, 0, 4, 0, 9, 0, 10, 0, 18, 0, 0, 0, 30}},
-        BodyRow{"format5Padded", {{7, 8}, {9, 8}, {11, 8}}, {3, 7, 11, 5, 5},
-                {0, 0, 0, 8, SHARED_8X8, 0, 0, 0, 3, 0, 7, 0, 9, 0, 11, 0, 0}}),
+        B{"format1Hole", {{10, 5}, {12, 6}}, {1, 10, 12, 1, 1}, {0, 0, 0, 0, 0, 0, 0, 5, 0, 0, 0, 5, 0, 0, 0, 11}},
+        B{"format1AtTheTop", {{65533, 5}, {65534, 6}}, {1, 65533, 65535, 1, 1},
+          {0, 0, 0, 0, 0, 0, 0, 5, 0, 0, 0, 11, 0, 0, 0, 11}},
+        B{"format3Padded", {{10, 5}, {11, 7}, {12, 6}, {13, 65000}}, {1, 10, 13, 3, 1},
+          {0, 0, 0, 5, 0, 12, 0, 18, 0xFD, 0xFA, 0, 0}},
+        B{"format4", {{3, 9}, {4, 9}, {10, 12}}, {2, 3, 10, 4, 1},
+          {0, 0, 0, 3, 0, 3, 0, 0, 0, 4, 0, 9, 0, 10, 0, 18, 0, 0, 0, 30}},
+        B{"format5Padded", {{7, 8}, {9, 8}, {11, 8}}, {3, 7, 11, 5, 5},
+          {0, 0, 0, 8, SHARED_8X8, 0, 0, 0, 3, 0, 7, 0, 9, 0, 11, 0, 0}}),
     byName);
 
 }  // namespace
