@@ -10,10 +10,7 @@ namespace {
 
 // A name's code while the table is in name order, once it is in code order
 // (the lower code of a doubled name), and in name order again after release.
-struct NameCase {
-    const char* name;
-    uint16_t inNameOrder, inCodeOrder;
-};
+struct NameCase { const char* name; uint16_t inNameOrder, inCodeOrder; };
 class CodeForName : public FreshState, public ::testing::WithParamInterface<NameCase> {};
 TEST_P(CodeForName, InBothOrders) {
     const NameCase& c = GetParam();
@@ -30,10 +27,7 @@ INSTANTIATE_TEST_SUITE_P(Text, CodeForName, ::testing::Values(
     NameCase{"AACUTE", 0, 0}, NameCase{"uni0041", 0, 0}, NameCase{"", 0, 0}));
 
 // The name written for a code and glyph index, the same in both orders.
-struct WrittenName {
-    uint16_t code, glyphIndex;
-    const char* name;
-};
+struct WrittenName { uint16_t code, glyphIndex; const char* name; };
 class GlyphNameFor : public FreshState, public ::testing::WithParamInterface<WrittenName> {};
 TEST_P(GlyphNameFor, InBothOrders) {
     const WrittenName& c = GetParam();

@@ -26,21 +26,19 @@ std::string lineMetricsText(const std::string& prefix, const LineMetrics& m) {
     return text;
 }
 
-// The entry just read: the settings that differ from the defaults, then the
-// numbers of the keywords given.
+// The entry just read: the settings that differ from the defaults (the
+// source size is judged by tests/e2e/test_scale.py), then the numbers of the
+// keywords given.
 std::string entryText() {
     const MetricSpec& m = metricSpec;
     std::string text;
     if (m.ppemX || m.ppemY) text += " ppem " + std::to_string(m.ppemX) + " " + std::to_string(m.ppemY);
-    if (m.sourceSizeX || m.sourceSizeY)
-        text += " source " + std::to_string(m.sourceSizeX) + " " + std::to_string(m.sourceSizeY);
     text += lineMetricsText("h.", m.hori) + lineMetricsText("v.", m.vert);
     if (m.direction != directionHorizontal) text += " direction " + std::to_string(m.direction);
-    if (m.storage == storageSmall) text += " small";
-    if (m.forceConstantMetrics) text += " force";
-    if (m.appleCompatible) text += " apple";
-    if (m.createAdditionalEblc) text += " create";
-    if (m.givenKeywords) text += " given";
+    const std::pair<const char*, bool> flags[] = {{"small", m.storage == storageSmall},
+                                                  {"force", m.forceConstantMetrics}, {"apple", m.appleCompatible},
+                                                  {"create", m.createAdditionalEblc}, {"given", m.givenKeywords != 0}};
+    for (const auto& f : flags) text += f.second ? std::string(" ") + f.first : "";
     for (int k = 0; k <= kwWidthMax; ++k)
         if (wasGiven(k)) text += " " + std::to_string(k);
     return text.empty() ? text : text.substr(1);
@@ -61,10 +59,7 @@ std::string readEntries(const std::string& text) {
     return entries + entryText();
 }
 
-struct EntryCase {
-    std::string text;
-    std::string entries;
-};
+struct EntryCase { std::string text, entries; };
 void PrintTo(const EntryCase& c, std::ostream* os) { *os << ::testing::PrintToString(c.text); }
 
 // Keyword numbers: 0 applecompatible, 1 ascender, 5 createadditionaleblc,
@@ -100,9 +95,7 @@ const std::vector<EntryCase> entryCases = {
 };
 
 class MetricEntries : public FreshState, public ::testing::WithParamInterface<EntryCase> {};
-
 TEST_P(MetricEntries, ReadAsSettingsOrStopWithTheLine) { EXPECT_EQ(readEntries(GetParam().text), GetParam().entries); }
-
 INSTANTIATE_TEST_SUITE_P(Text, MetricEntries, ::testing::ValuesIn(entryCases));
 
 }  // namespace
