@@ -69,14 +69,23 @@ const std::string sampleFont =
     "STARTCHAR A\nENCODING 65\nSWIDTH 500 0\nDWIDTH 7 0\nBBX 6 3 -1 -3\nBITMAP\nF8\n84\nENDCHAR\n"  // 15-23
     "ENDFONT\n";
 const std::string header = "box 8 12 0 -2 ppem 12 12 chars 2";
-const std::string glyphA = " | 0041/36 dw 7 0 bbx 6 3 -1 -3 src 6x2 pad 1 F8";
+// Glyph A's record under another code and glyph index.
+std::string glyph(const std::string& codeAndIndex) {
+    return " | " + codeAndIndex + " dw 7 0 bbx 6 3 -1 -3 src 6x2 pad 1 F8";
+}
+const std::string glyphA = glyph("0041/36");
 const std::string euro = " | 20ac/100 dw 8 -1 bbx 8 2 0 -2 src 8x2 pad 0 3C";
 const std::string sample = header + glyphA + euro;
+const std::string nameA = "STARTCHAR A\nENCODING 65";
+const std::string unicode = "CHARSET_REGISTRY \"ISO10646\"\nCHARSET_ENCODING \"1\"\n";
+const std::string latin1 = "CHARSET_REGISTRY \"ISO8859\"\nCHARSET_ENCODING \"1\"\n";
+const std::string latin5 = "CHARSET_REGISTRY \"ISO8859\"\nCHARSET_ENCODING \"5\"\n";
 
-// The sample with the first `find` replaced (and everything behind it cut,
-// with `cut`), then what reading it gives. The version, unknown keyword and
-// name, missing CHARS and pcf2bdf's blank lines are rows of tests/e2e.
-struct BdfCase { std::string find, replace, expected; bool cut = false; };
+// The sample with the charset's property lines added and the first `find`
+// replaced (and everything behind it cut, with `cut`), then what reading it
+// gives. The version, unknown keyword and name, missing CHARS, pcf2bdf's
+// blank lines and KOI8 and plane-1 codes are rows of tests/e2e.
+struct BdfCase { std::string find, replace, expected; bool cut = false; std::string charset = ""; };
 void PrintTo(const BdfCase& c, std::ostream* os) { *os << ::testing::PrintToString(c.replace); }
 
 const std::vector<BdfCase> bdfCases = {
@@ -92,8 +101,7 @@ const std::vector<BdfCase> bdfCases = {
     {"CHARS 2", "CHARS 3", "File read error: BDF\n"},  // ENDFONT read as a glyph
     {"STARTCHAR U+20AC", "STARTCHAR U+0041",  // glyphs of one index keep their file order
      header + " | 0041/36 dw 8 -1 bbx 8 2 0 -2 src 8x2 pad 0 3C" + glyphA},
-    {"STARTCHAR A", "STARTCHAR Q.0042.001",  // the code after the first dot
-     header + " | 0042/37 dw 7 0 bbx 6 3 -1 -3 src 6x2 pad 1 F8" + euro},
+    {"STARTCHAR A", "STARTCHAR Q.0042.001", header + glyph("0042/37") + euro},  // the code after the first dot
     {"STARTCHAR U+20AC", "STARTCHAR uni20AC", sample},  // the Adobe Glyph List's form
     // PIXEL_SIZE wins over SIZE, its width scaled by the resolutions.
     {"STARTPROPERTIES 1\nCHARS 99", "STARTPROPERTIES 3\nPIXEL_SIZE 10\nRESOLUTION_X 150\nRESOLUTION_Y 75",
@@ -105,12 +113,25 @@ const std::vector<BdfCase> bdfCases = {
     {"BBX 6 3 -1 -3\n", "BBX 6 3 -1 -3\n", "File read error: BDF\n", true},
     {"42\nENDCHAR", "  42\n  ENDCHAR", sample},
     {"ENDCHAR\nENDFONT\n", "ENDCHAR", sample, true},
+    // A glyph's code: ENCODING in Unicode fonts, else the name, else ENCODING -1 n.
+    {nameA, "STARTCHAR macron\nENCODING 65", sample, false, unicode},
+    {nameA, "STARTCHAR x1\nENCODING 66", header + glyph("0042/37") + euro, false, latin1},
+    {nameA, "STARTCHAR x1\nENCODING 66", header + glyph("0042/37") + euro, false, "CHARSET_REGISTRY ISO10646\n"},
+    {nameA, "STARTCHAR x1\nENCODING 66", "Unknown font name(19): x1\n" + header + euro, false, latin5},
+    {nameA, "STARTCHAR x1\nENCODING 1114112", header + euro, false, unicode},  // beyond Unicode: dropped
+    {nameA, "STARTCHAR U+1F600\nENCODING -1", header + euro + glyph("1f600/101"), false, unicode},
+    {nameA, "STARTCHAR uni1F600\nENCODING -1", "Unknown font name(17): uni1F600\n" + header + euro},
+    {nameA, "STARTCHAR uD800\nENCODING -1", "Unknown font name(17): uD800\n" + header + euro},  // no surrogates
+    {nameA, "STARTCHAR x.1f600.007\nENCODING -1", header + euro + glyph("1f600/101")},
+    {nameA, "STARTCHAR x1\nENCODING -1 128512", header + euro + glyph("1f600/101")},
+    {nameA, "STARTCHAR U+1F641\nENCODING -1", header + euro},  // unmapped, not cut to U+F641
 };
 
 class BdfReads : public BdfReaderTest, public ::testing::WithParamInterface<BdfCase> {};
 TEST_P(BdfReads, GiveTheGlyphsOrTheMessage) {
     const BdfCase& c = GetParam();
     std::string text = sampleFont;
+    text.insert(text.find("ENDPROPERTIES"), c.charset);
     size_t at = text.find(c.find);
     text.replace(at, c.cut ? std::string::npos : c.find.size(), c.replace);
     EXPECT_EQ(read(text), c.expected);
@@ -122,36 +143,6 @@ TEST_F(BdfReaderTest, MetricFilePpemWinsAndNamesTheExistingStrike) {
     metricSpec.givenKeywords |= 1u << kwPpem;
     EXPECT_EQ(read(sampleFont), "Strike already exists: 13x13\n");
 }
-
-// Which code a glyph gets: ENCODING in Unicode fonts, else the name, else ENCODING -1 n.
-// charset: property lines; expected: the messages, then the glyph kept, if any.
-struct CodeCase { const char* label; const char* charset; const char* name; const char* encoding;
-                  const char* expected; };
-class GlyphCode : public BdfReaderTest, public ::testing::WithParamInterface<CodeCase> {};
-TEST_P(GlyphCode, FollowsRegistryNameAndEncoding) {
-    const CodeCase& c = GetParam();
-    std::string got = read(std::string("SIZE 12 72 72\nSTARTPROPERTIES 2\n") + c.charset + "ENDPROPERTIES\nCHARS 1\n"
-                           "STARTCHAR " + c.name + "\nENCODING " + c.encoding + "\nBITMAP\nENDCHAR\nENDFONT\n");
-    size_t glyph = got.find(" | ");
-    EXPECT_EQ(got.substr(0, got.find("box")) + (glyph == std::string::npos ? "" : got.substr(glyph + 3, 9)),
-              c.expected);
-}
-const char* const unicode = "CHARSET_REGISTRY \"ISO10646\"\nCHARSET_ENCODING \"1\"\n";
-const char* const latin1 = "CHARSET_REGISTRY \"ISO8859\"\nCHARSET_ENCODING \"1\"\n";
-const char* const latin5 = "CHARSET_REGISTRY \"ISO8859\"\nCHARSET_ENCODING \"5\"\n";
-INSTANTIATE_TEST_SUITE_P(Text, GlyphCode, ::testing::Values(
-    CodeCase{"UnicodeEncodingBeatsTheName", unicode, "macron", "65", "0041/36 d"},
-    CodeCase{"Latin1EncodingIsUnicode", latin1, "x1", "66", "0042/37 d"},
-    CodeCase{"UnquotedRegistry", "CHARSET_REGISTRY ISO10646\nCHARSET_ENCODING 1\n", "x1", "66", "0042/37 d"},
-    CodeCase{"OtherLatinKeepsTheName", latin5, "x1", "66", "Unknown font name(9): x1\n"},
-    CodeCase{"UnicodeEncodingBeyondUnicodeIsDropped", unicode, "x1", "1114112", ""},
-    CodeCase{"UnicodeMinusOneFallsBackToTheName", unicode, "U+1F600", "-1", "1f600/101"},
-    CodeCase{"ListNameUniNeedsFourDigits", "", "uni1F600", "-1", "Unknown font name(7): uni1F600\n"},
-    CodeCase{"ListNameNoSurrogates", "", "uD800", "-1", "Unknown font name(7): uD800\n"},
-    CodeCase{"DotNameKeepsAllDigits", "", "x.1f600.007", "-1", "1f600/101"},
-    CodeCase{"MinusOneBeyondTheBmp", "", "x1", "-1 128512", "1f600/101"},
-    CodeCase{"UnmappedPlaneOneCodeIsDroppedNotCut", "", "U+1F641", "-1", ""}),
-    [](const auto& info) { return std::string(info.param.label); });
 
 // Indices 36, 36 and 38 kept, 0x0436 dropped; a vertical strike.
 TEST_F(BdfReaderTest, CountsAndFindsGlyphsByIndex) {

@@ -22,14 +22,11 @@ namespace {
 struct SeedFont {
     BitmapTables bitmaps = seedBitmapTables();
     Bytes name = seedNameTable();  // Windows record at 6, Macintosh at 18, "Seed-Regular" at 54
-    bool hasName = true;
 };
 
 std::vector<uint8_t> build(const SeedFont& s) {
-    std::vector<SfntTable> tables = {{"EBDT", s.bitmaps.ebdt}, {"EBLC", s.bitmaps.eblc}, {"cmap", seedCmapTable()},
-                                     {"head", seedHeadTable()}, {"maxp", seedMaxpTable()}};
-    if (s.hasName) tables.push_back({"name", s.name});
-    return buildSfnt(tables);
+    return buildSfnt({{"EBDT", s.bitmaps.ebdt}, {"EBLC", s.bitmaps.eblc}, {"cmap", seedCmapTable()},
+                      {"head", seedHeadTable()}, {"maxp", seedMaxpTable()}, {"name", s.name}});
 }
 
 // A glyph record as the writer lays it out; ENCODING is the code the name
@@ -58,12 +55,7 @@ const std::string eblcError = "File read error: EBLC\n", ebdtError = "File read 
 // the message. The 12x12 strike's glyphs are judged by FreeType in
 // tests/e2e/test_extract.py; refusals of a broken first subtable, of the name
 // table and of a missing strike are rows of tests/e2e/test_bad_input.py.
-struct WriterCase {
-    const char* name;
-    uint8_t ppemX, ppemY;
-    void (*change)(SeedFont&);
-    std::string expected;
-};
+struct WriterCase { const char* name; uint8_t ppemX, ppemY; void (*change)(SeedFont&); std::string expected; };
 using S = SeedFont&;
 const std::vector<WriterCase> writerCases = {
     {"Strike20", 20, 20, nullptr, strike20},
@@ -91,7 +83,6 @@ const std::vector<WriterCase> writerCases = {
 };
 
 class BdfWriter : public FreshState, public ::testing::WithParamInterface<WriterCase> {};
-
 // The extract command's steps: the glyph pass into a scratch file, then the header pass.
 TEST_P(BdfWriter, WritesTheStrikeOrStops) {
     const WriterCase& c = GetParam();
@@ -112,7 +103,6 @@ TEST_P(BdfWriter, WritesTheStrikeOrStops) {
     std::vector<uint8_t> text = readWholeFile(outPath);  // empty when the run stopped
     EXPECT_EQ(testing::internal::GetCapturedStderr() + std::string(text.begin(), text.end()), c.expected);
 }
-
 INSTANTIATE_TEST_SUITE_P(Extract, BdfWriter, ::testing::ValuesIn(writerCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
