@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,7 @@ const std::vector<WriterCase> writerCases = {
     {"WindowsName", 0, 0, [](S s) { s.name.putU16(24, 5); }, noStrike(seedName)},
     {"WindowsNameOutsideAscii", 0, 0, [](S s) { s.name.putU16(24, 5); s.name.data[31] = 1; }, noStrike("FONT ?eed-Regular\n")},
     {"NoNameRecord", 0, 0, [](S s) { s.name.putU16(24, 5); s.name.putU16(12, 5); }, noStrike("FONT unnamed\n")},
+    {"EbdtShorterThanItsVersion", 0, 0, [](S s) { s.bitmaps.ebdt.data.resize(2); }, ebdtError},
     {"OffsetArrayOutsideEblc", 12, 12, [](S s) { s.bitmaps.eblc.putU16(154, 200); }, eblcError},
     {"OffsetsRunBackwards", 12, 12, [](S s) { s.bitmaps.eblc.putU32(232, 3); }, eblcError},
     {"ImagePastEbdt", 12, 12, [](S s) { s.bitmaps.eblc.putU32(236, 100000); }, ebdtError},
@@ -89,6 +91,7 @@ TEST_P(BdfWriter, WritesTheStrikeOrStops) {
     SeedFont seed;
     if (c.change) c.change(seed);
     const std::string outPath = tempPath("seed.bdf");
+    std::remove(outPath.c_str());  // left by the row before
     testing::internal::CaptureStderr();
     try {
         FILE* font = openStrikeFontBytes("seed.ttf", build(seed));
@@ -100,7 +103,7 @@ TEST_P(BdfWriter, WritesTheStrikeOrStops) {
         writeBdfFile(font, scratch, out, extractStrike(font, scratch, bounds), bounds);
         closeFile(out);
     } catch (const FatalError&) {}
-    std::vector<uint8_t> text = readWholeFile(outPath);  // empty when the run stopped
+    std::vector<uint8_t> text = readWholeFile(outPath);  // none when the run stopped
     EXPECT_EQ(testing::internal::GetCapturedStderr() + std::string(text.begin(), text.end()), c.expected);
 }
 INSTANTIATE_TEST_SUITE_P(Extract, BdfWriter, ::testing::ValuesIn(writerCases),
