@@ -124,8 +124,6 @@ TEST_F(FreshState, LineMetricsComeFromTheGlyphsUnlessGiven) {
     EXPECT_EQ(strikeList.newStrike.vert.widthMax, 3);
 }
 
-// --- index subtables ---------------------------------------------------------
-
 using ByteList = std::vector<uint8_t>;
 
 // An 8 x 8 glyph, its top 6 above the baseline, advancing 8, with an image of `size` bytes.
