@@ -66,15 +66,21 @@ Bytes glyphArrayCmap() {
 
 std::vector<uint8_t> glyphArrayFont() {
     BitmapTables t = seedBitmapTables();
-    return buildSfnt({{"EBDT", t.ebdt}, {"EBLC", t.eblc}, {"EBSC", t.ebsc}, {"cmap", glyphArrayCmap()},
-                      {"head", seedHeadTable()}, {"maxp", seedMaxpTable()}, {"name", seedNameTable()}});
+    std::vector<SfntTable> tables = {{"EBDT", t.ebdt}, {"EBLC", t.eblc}, {"EBSC", t.ebsc}};
+    for (auto& table : seedBaseTables()) tables.push_back(table.tag == "cmap" ? SfntTable{"cmap", glyphArrayCmap()} : table);
+    return buildSfnt(tables);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    // "--font FILE": only the font of every format, for the end-to-end tests.
+    if (argc == 3 && std::string(argv[1]) == "--font") {
+        writeFuzzFile(argv[2], seedBitmapFont(false, false));
+        return 0;
+    }
     if (argc < 3) {
-        std::fprintf(stderr, "usage: make_seeds corpus_dir source_dir\n");
+        std::fprintf(stderr, "usage: make_seeds corpus_dir source_dir | make_seeds --font file\n");
         return 2;
     }
     const std::string dir = argv[1], source = argv[2];

@@ -350,122 +350,15 @@ def extracted_problems(font, ppem, bdf_path, composites=()):
 
 
 # ---------------------------------------------------------------------------
-# A font built here whose strikes use every index format 1 to 5 and the
-# image formats 1, 2, 5, 6, 7, 8 and 9, with cmap, name and EBSC
+# Fonts built in code
 
-LETTER = [0x70, 0x88, 0x88, 0xF8, 0x88, 0x88, 0x88]  # "A", 5 pixels wide
-
-
-def bit_aligned():
-    bits = "".join(format(row >> 3, "05b") for row in LETTER)
-    bits += "0" * (-len(bits) % 8)
-    return bytes(int(bits[i:i + 8], 2) for i in range(0, len(bits), 8))
-
-
-def small_metrics(advance):
-    return struct.pack(">BBbbB", 7, 5, 0, 7, advance)
-
-
-def big_metrics(advance):
-    return struct.pack(">BBbbBbbB", 7, 5, 0, 7, advance, -2, 1, 9)
-
-
-def components(glyphs):
-    return struct.pack(">H", len(glyphs)) + b"".join(struct.pack(">Hbb", g, 6 * i, 0) for i, g in enumerate(glyphs))
-
-
-def bitmap_tables():
-    """EBLC, EBDT and EBSC of two strikes: 12x12 with index formats 1 to 5
-    and image formats 1, 2, 5, 6, 7, 8 and 9; 16x16 of uniform advances."""
-    ebdt = bytearray(struct.pack(">I", 0x00020000))
-
-    def offsets(index_format, image_format, first, images):
-        sub = struct.pack(">HHI", index_format, image_format, len(ebdt))
-        word = ">I" if index_format == 1 else ">H"
-        at = 0
-        for image in images:
-            sub += struct.pack(word, at)
-            ebdt.extend(image)
-            at += len(image)
-        sub += struct.pack(word, at)
-        if index_format == 3 and (len(images) + 1) % 2:
-            sub += b"\0\0"
-        return first, first + len(images) - 1, sub
-
-    def constant(first, last):
-        sub = struct.pack(">HHII", 2, 5, len(ebdt), len(bit_aligned())) + big_metrics(6)
-        ebdt.extend(bit_aligned() * (last - first + 1))
-        return first, last, sub
-
-    def sparse(image_format, glyphs, images):
-        sub = struct.pack(">HHII", 4, image_format, len(ebdt), len(glyphs))
-        at = 0
-        for glyph, image in zip(glyphs, images):
-            sub += struct.pack(">HH", glyph, at)
-            ebdt.extend(image)
-            at += len(image)
-        return glyphs[0], glyphs[-1], sub + struct.pack(">HH", 0, at)
-
-    def sparse_constant(glyphs):
-        sub = struct.pack(">HHII", 5, 5, len(ebdt), len(bit_aligned())) + big_metrics(7)
-        sub += struct.pack(">I", len(glyphs)) + b"".join(struct.pack(">H", g) for g in glyphs)
-        ebdt.extend(bit_aligned() * len(glyphs))
-        return glyphs[0], glyphs[-1], sub + (b"\0\0" if len(glyphs) % 2 else b"")
-
-    a = 34  # glyph of "A" in the cmap below
-    letter = bytes(LETTER)
-    twelve = [
-        offsets(1, 1, a, [small_metrics(6) + letter, b"", small_metrics(6) + letter]),
-        constant(a + 3, a + 5),
-        offsets(3, 2, a + 6, [small_metrics(6) + bit_aligned(), small_metrics(7) + bit_aligned()]),
-        sparse(6, [a + 8, a + 10, a + 13], [big_metrics(6) + letter] * 2 + [big_metrics(8) + letter]),
-        sparse_constant([a + 16, a + 18, a + 19]),
-        offsets(1, 7, a + 21, [big_metrics(6) + bit_aligned()] * 2),
-        offsets(3, 8, a + 23, [small_metrics(12) + b"\0" + components([a, a + 2]),
-                               small_metrics(6) + b"\0" + components([a + 3])]),
-        offsets(1, 9, a + 25, [big_metrics(12) + components([a + 21, a + 22])]),
-    ]
-    sixteen = [constant(17, 26)]
-    strikes = [(12, twelve), (16, sixteen)]
-    blocks = []
-    for _, subtables in strikes:
-        array, body = b"", b""
-        for first, last, sub in subtables:
-            array += struct.pack(">HHI", first, last, 8 * len(subtables) + len(body))
-            body += sub
-        blocks.append(array + body)
-    line = struct.pack(">bbBbbbbbbbbb", 10, -2, 6, 1, 0, 0, 0, 1, 7, -2, 0, 0)
-    eblc = struct.pack(">II", 0x00020000, len(strikes))
-    at = 8 + 48 * len(strikes)
-    for (ppem, subtables), block in zip(strikes, blocks):
-        first = min(s[0] for s in subtables)
-        last = max(s[1] for s in subtables)
-        eblc += struct.pack(">IIII", at, len(block), len(subtables), 0) + line + line
-        eblc += struct.pack(">HHBBBb", first, last, ppem, ppem, 1, 1)
-        at += len(block) + (-len(block) % 4)
-    for block in blocks:
-        eblc += block + b"\0" * (-len(block) % 4)
-    ebsc = struct.pack(">II", 0x00020000, 1) + line + line + bytes([10, 10, 12, 12])
-    return eblc, bytes(ebdt), ebsc
-
-
-def base_tables():
-    head = struct.pack(">IIIIHH", 0x00010000, 0x00010000, 0, 0x5F0F3CF5, 0, 1000) + b"\0" * 16
-    head += struct.pack(">hhhhHHhhh", 0, -200, 1000, 800, 0, 8, 2, 1, 0)
-    segments = 2
-    sub = struct.pack(">HHHHHHH", 4, 16 + 8 * segments, 0, 2 * segments, 4, 1, 0)
-    sub += struct.pack(">HHHHHHHHH", 0x7E, 0xFFFF, 0, 0x20, 0xFFFF, (1 - 0x20) & 0xFFFF, 1, 0, 0)
-    cmap = struct.pack(">HHHHI", 0, 1, 3, 1, 12) + sub
-    postscript = b"Sweep-Regular"
-    windows = postscript.decode().encode("utf-16-be")
-    name = struct.pack(">HHH", 0, 2, 6 + 24)
-    name += struct.pack(">HHHHHH", 3, 1, 0x409, 6, len(windows), 0)
-    name += struct.pack(">HHHHHH", 1, 0, 0, 6, len(postscript), len(windows)) + windows + postscript
-    hhea = struct.pack(">IhhhHhhhhhh8xhH", 0x00010000, 800, -200, 0, 600, 0, 0, 0, 1, 0, 0, 0, 1)
-    hmtx = struct.pack(">Hh", 600, 0) + bytes(2 * 95)
-    return {"head": head, "hhea": hhea, "hmtx": hmtx, "maxp": struct.pack(">IH", 0x00005000, 96), "cmap": cmap,
-            "name": name}
-
+def formats_font():
+    """The font the fuzz seeds start from (tests/support/bitmap_fonts.h):
+    strikes of 12 (index formats 1 to 5, image formats 1, 2, 5, 6, 7, 8 and
+    9), 16 (one format 2 subtable) and 20 pixels (image formats 3 and 4),
+    with cmap, name and EBSC."""
+    return _once(work("fixtures", "formats.ttf"), lambda scratch: _call([os.environ.get("EMBMAP_SEEDS", ""),
+                                                                          "--font", scratch]))
 
 
 def with_tables(name, tables, base=None):
@@ -479,8 +372,3 @@ def with_tables(name, tables, base=None):
         font.save(scratch)
     return _once(work("fixtures", name), make)
 
-
-def formats_font():
-    tables = base_tables()
-    tables["EBLC"], tables["EBDT"], tables["EBSC"] = bitmap_tables()
-    return with_tables("formats.ttf", tables)

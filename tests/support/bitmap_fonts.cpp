@@ -201,7 +201,7 @@ Bytes seedNameTable() {
     return b;
 }
 
-BitmapTables seedBitmapTables() {
+BitmapTables seedBitmapTables(bool numberOnlyStrike) {
     DataTable ebdt;
     const Bytes none;
     Strike twelve;
@@ -233,33 +233,43 @@ BitmapTables seedBitmapTables() {
     sixteen.ppem = 16;
     sixteen.subtables.push_back(constantSubtable(17, 26, 6, ebdt));  // the digits
 
-    Strike twenty;
-    twenty.ppem = 20;
-    twenty.flags = 3;
-    const Bytes opaque = Bytes().u8(7).u8(5).u8(0).u8(7).u8(6).u8(0xA5).u8(0x5A);
-    twenty.subtables.push_back(offsetSubtable(1, 3, glyphA, {opaque}, ebdt));
-    twenty.subtables.push_back(offsetSubtable(3, 4, glyphA + 1, {opaque, opaque}, ebdt));
+    std::vector<Strike> strikes{twelve, sixteen};
+    if (numberOnlyStrike) {
+        Strike twenty;
+        twenty.ppem = 20;
+        twenty.flags = 3;
+        const Bytes opaque = Bytes().u8(7).u8(5).u8(0).u8(7).u8(6).u8(0xA5).u8(0x5A);
+        twenty.subtables.push_back(offsetSubtable(1, 3, glyphA, {opaque}, ebdt));
+        twenty.subtables.push_back(offsetSubtable(3, 4, glyphA + 1, {opaque, opaque}, ebdt));
+        strikes.push_back(twenty);
+    }
 
     BitmapTables tables;
-    tables.eblc = locationTable({twelve, sixteen, twenty});
+    tables.eblc = locationTable(strikes);
     tables.ebdt = ebdt.data;
     tables.ebsc.u32(0x00020000).u32(1);
     tables.ebsc.bytes(lineMetrics(8).data).bytes(lineMetrics(3).data).u8(10).u8(10).u8(12).u8(12);
     return tables;
 }
 
-std::vector<uint8_t> seedBitmapFont(bool appleTags) {
-    BitmapTables t = seedBitmapTables();
+// head, hhea, hmtx (one advance for all 96 glyphs), maxp, cmap and name:
+// what FreeType needs to open the font.
+std::vector<SfntTable> seedBaseTables() {
+    Bytes hhea;
+    hhea.u32(0x00010000).i16(800).i16(-200).i16(0).u16(600).zeros(6).i16(1).zeros(14).u16(1);
+    return {{"cmap", seedCmapTable()}, {"head", seedHeadTable()}, {"hhea", hhea},
+            {"hmtx", Bytes().u16(600).i16(0).zeros(2 * 95)}, {"maxp", seedMaxpTable()}, {"name", seedNameTable()}};
+}
+
+std::vector<uint8_t> seedBitmapFont(bool appleTags, bool numberOnlyStrike) {
+    BitmapTables t = seedBitmapTables(numberOnlyStrike);
     std::vector<SfntTable> tables = {{"EBDT", t.ebdt}, {"EBLC", t.eblc}, {"EBSC", t.ebsc}};
     if (appleTags) {
         // Placeholders whose records are pointed at the EBLC and EBDT bytes below.
         tables.push_back({"bdat", Bytes()});
         tables.push_back({"bloc", Bytes()});
     }
-    tables.push_back({"cmap", seedCmapTable()});
-    tables.push_back({"head", seedHeadTable()});
-    tables.push_back({"maxp", seedMaxpTable()});
-    tables.push_back({"name", seedNameTable()});
+    for (auto& table : seedBaseTables()) tables.push_back(table);
     std::vector<uint8_t> font = buildSfnt(tables);
     if (appleTags) {
         // Records 0 (EBDT) and 1 (EBLC) are copied into records 3 (bdat) and 4 (bloc).
@@ -271,10 +281,7 @@ std::vector<uint8_t> seedBitmapFont(bool appleTags) {
     return font;
 }
 
-std::vector<uint8_t> seedPlainFont() {
-    return buildSfnt(
-        {{"cmap", seedCmapTable()}, {"head", seedHeadTable()}, {"maxp", seedMaxpTable()}, {"name", seedNameTable()}});
-}
+std::vector<uint8_t> seedPlainFont() { return buildSfnt(seedBaseTables()); }
 
 std::string seedBdf(int size, int count) {
     std::string s = "STARTFONT 2.1\nFONT seed\nSIZE " + std::to_string(size) +

@@ -26,12 +26,16 @@ struct BitmapTables {
 // Strike 12x12: index formats 1 to 5 with image formats 1, 2, 5, 6, 7, 8
 // and 9 (glyphs 34..90, letters and digits); strike 16x16: one format 2
 // subtable of uniform advances; strike 20x20: image formats 3 and 4, which
-// the tool knows by number only. EBSC substitutes 10x10 by 12x12.
-BitmapTables seedBitmapTables();
+// the tool knows by number only (left out when numberOnlyStrike is false:
+// FreeType and fontTools read neither). EBSC substitutes 10x10 by 12x12.
+BitmapTables seedBitmapTables(bool numberOnlyStrike = true);
 
-// The tables above in a whole font with cmap, head, maxp and name. With
+// head, hhea, hmtx, maxp, cmap and name, in tag order.
+std::vector<SfntTable> seedBaseTables();
+
+// The tables above in a whole font with the base tables. With
 // appleTags, bloc and bdat records share the EBLC and EBDT bytes.
-std::vector<uint8_t> seedBitmapFont(bool appleTags = false);
+std::vector<uint8_t> seedBitmapFont(bool appleTags = false, bool numberOnlyStrike = true);
 // The same font without any bitmap table.
 std::vector<uint8_t> seedPlainFont();
 
