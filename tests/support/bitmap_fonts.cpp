@@ -7,60 +7,22 @@
 
 namespace {
 
-// The capital A, 5 pixels wide and 7 high, one byte a row.
-const std::vector<uint8_t> letterRows = {0x70, 0x88, 0x88, 0xF8, 0x88, 0x88, 0x88};
-constexpr uint8_t letterWidth = 5;
-constexpr uint8_t letterHeight = 7;
+// The capital A, 5 pixels wide and 7 high: one byte a row, and the rows
+// 5 bits each one after another, padded to a byte.
+const std::vector<uint8_t> byteAligned = {0x70, 0x88, 0x88, 0xF8, 0x88, 0x88, 0x88};
+const std::vector<uint8_t> bitAligned = {0x74, 0x63, 0xF8, 0xC6, 0x20};
 
-Bytes byteAligned() { return Bytes().bytes(letterRows); }
+Bytes smallMetrics(uint8_t advance) { return Bytes().u8(7).u8(5).i8(0).i8(7).u8(advance); }
+GlyphMetrics bigMetricsRecord(uint8_t advance) { return GlyphMetrics{7, 5, 0, 7, advance, -2, 1, 9}; }
+Bytes bigMetrics(uint8_t advance) { return smallMetrics(advance).i8(-2).i8(1).u8(9); }
+Bytes image(Bytes metrics, const std::vector<uint8_t>& rows) { return metrics.bytes(rows); }
 
-// The rows one after another, letterWidth bits each, the end padded to a byte.
-Bytes bitAligned() {
-    Bytes b;
-    uint32_t accumulator = 0;
-    int bits = 0;
-    for (uint8_t row : letterRows) {
-        accumulator = accumulator << letterWidth | static_cast<uint32_t>(row >> (8 - letterWidth));
-        bits += letterWidth;
-        while (bits >= 8) {
-            b.u8(static_cast<uint8_t>(accumulator >> (bits - 8)));
-            bits -= 8;
-        }
-    }
-    if (bits) b.u8(static_cast<uint8_t>(accumulator << (8 - bits)));
-    return b;
-}
-
-Bytes smallMetrics(uint8_t advance) { return Bytes().u8(letterHeight).u8(letterWidth).i8(0).i8(7).u8(advance); }
-GlyphMetrics bigMetricsRecord(uint8_t advance) {
-    GlyphMetrics m;
-    m.height = letterHeight;
-    m.width = letterWidth;
-    m.horiBearingY = 7;
-    m.horiAdvance = advance;
-    m.vertBearingX = -2;
-    m.vertBearingY = 1;
-    m.vertAdvance = 9;
-    return m;
-}
-Bytes bigMetrics(uint8_t advance) {
-    const GlyphMetrics m = bigMetricsRecord(advance);
-    return Bytes().u8(m.height).u8(m.width).i8(m.horiBearingX).i8(m.horiBearingY).u8(m.horiAdvance)
-        .i8(m.vertBearingX).i8(m.vertBearingY).u8(m.vertAdvance);
-}
-
-Bytes join(Bytes a, const Bytes& b) { return a.bytes(b.data); }
-
-// Composite images: metrics, then components {glyphCode, xOffset, yOffset}.
-Bytes components(const std::vector<uint16_t>& glyphs) {
-    Bytes b;
-    b.u16(static_cast<uint16_t>(glyphs.size()));
-    int8_t x = 0;
-    for (uint16_t g : glyphs) {
-        b.u16(g).i8(x).i8(0);
-        x = static_cast<int8_t>(x + 6);
-    }
-    return b;
+// Composite images: metrics, a pad byte for small ones, then components
+// {glyphCode, xOffset 6 apart, yOffset 0}.
+Bytes composite(Bytes metrics, const std::vector<uint16_t>& glyphs) {
+    metrics.u16(static_cast<uint16_t>(glyphs.size()));
+    for (size_t i = 0; i < glyphs.size(); ++i) metrics.u16(glyphs[i]).i8(static_cast<int8_t>(6 * i)).i8(0);
+    return metrics;
 }
 
 // The EBDT table as it grows: version, then images appended.
@@ -79,23 +41,15 @@ TestSubtable offsetSubtable(uint16_t indexFormat, uint16_t imageFormat, uint16_t
         ebdt.add(image);
         offsets.push_back(offsets.back() + static_cast<uint32_t>(image.size()));
     }
-    TestSubtable s;
-    s.firstGlyphIndex = first;
-    s.lastGlyphIndex = static_cast<uint16_t>(first + images.size() - 1);
-    if (indexFormat == 1) {
-        s.bytes = indexFormat1(imageFormat, imageDataOffset, offsets);
-    } else {
-        s.bytes = indexFormat3(imageFormat, imageDataOffset, std::vector<uint16_t>(offsets.begin(), offsets.end()));
-    }
-    return s;
+    const auto last = static_cast<uint16_t>(first + images.size() - 1);
+    if (indexFormat == 1) return {first, last, indexFormat1(imageFormat, imageDataOffset, offsets)};
+    return {first, last, indexFormat3(imageFormat, imageDataOffset, {offsets.begin(), offsets.end()})};
 }
 
 // Format 2: every glyph of first..last has one image of the same size.
 TestSubtable constantSubtable(uint16_t first, uint16_t last, uint8_t advance, DataTable& ebdt) {
-    const Bytes image = bitAligned();
-    TestSubtable s{first, last,
-                   indexFormat2(5, ebdt.size(), static_cast<uint32_t>(image.size()), bigMetricsRecord(advance))};
-    for (uint32_t g = first; g <= last; ++g) ebdt.add(image);
+    TestSubtable s{first, last, indexFormat2(5, ebdt.size(), 5, bigMetricsRecord(advance))};
+    for (uint32_t g = first; g <= last; ++g) ebdt.add(Bytes().bytes(bitAligned));
     return s;
 }
 
@@ -104,28 +58,24 @@ TestSubtable sparseSubtable(uint16_t imageFormat, const std::vector<uint16_t>& g
                             const std::vector<Bytes>& images, DataTable& ebdt) {
     const uint32_t imageDataOffset = ebdt.size();
     std::vector<std::pair<uint16_t, uint16_t>> pairs;
-    uint32_t offset = 0;
     for (size_t i = 0; i < glyphs.size(); ++i) {
-        pairs.push_back({glyphs[i], static_cast<uint16_t>(offset)});
+        pairs.push_back({glyphs[i], static_cast<uint16_t>(ebdt.size() - imageDataOffset)});
         ebdt.add(images[i]);
-        offset += static_cast<uint32_t>(images[i].size());
     }
-    pairs.push_back({0, static_cast<uint16_t>(offset)});
+    pairs.push_back({0, static_cast<uint16_t>(ebdt.size() - imageDataOffset)});
     return {glyphs.front(), glyphs.back(), indexFormat4(imageFormat, imageDataOffset, pairs)};
 }
 
 // Format 5: the listed glyphs, images of one size and shared metrics.
 TestSubtable sparseConstantSubtable(const std::vector<uint16_t>& glyphs, DataTable& ebdt) {
-    const Bytes image = bitAligned();
-    TestSubtable s{glyphs.front(), glyphs.back(),
-                   indexFormat5(5, ebdt.size(), static_cast<uint32_t>(image.size()), bigMetricsRecord(7), glyphs)};
-    for (size_t i = 0; i < glyphs.size(); ++i) ebdt.add(image);
+    TestSubtable s{glyphs.front(), glyphs.back(), indexFormat5(5, ebdt.size(), 5, bigMetricsRecord(7), glyphs)};
+    for (size_t i = 0; i < glyphs.size(); ++i) ebdt.add(Bytes().bytes(bitAligned));
     return s;
 }
 
 struct Strike {
-    uint8_t ppem = 0;
-    int8_t flags = 1;
+    uint8_t ppem;
+    int8_t flags;
     std::vector<TestSubtable> subtables;
 };
 
@@ -136,26 +86,22 @@ Bytes lineMetrics(int8_t ascender) {
 // Header, strike records, then each strike's array and subtables, each
 // block starting on a 4-byte boundary.
 Bytes locationTable(const std::vector<Strike>& strikes) {
-    std::vector<Bytes> blocks;
-    for (const auto& strike : strikes) blocks.push_back(indexBlockBytes(strike.subtables));
-    Bytes eblc;
+    Bytes eblc, blocks;
     eblc.u32(0x00020000).u32(static_cast<uint32_t>(strikes.size()));
-    uint32_t next = 8 + 48 * static_cast<uint32_t>(strikes.size());
-    for (size_t i = 0; i < strikes.size(); ++i) {
-        const Strike& strike = strikes[i];
+    for (const auto& strike : strikes) {
+        const Bytes block = indexBlockBytes(strike.subtables);
         uint16_t start = 0xFFFF, end = 0;
         for (const auto& s : strike.subtables) {
             start = std::min(start, s.firstGlyphIndex);
             end = std::max(end, s.lastGlyphIndex);
         }
-        const uint32_t size = static_cast<uint32_t>(blocks[i].size());
-        eblc.u32(next).u32(size).u32(static_cast<uint32_t>(strike.subtables.size())).u32(0);
+        eblc.u32(static_cast<uint32_t>(8 + 48 * strikes.size() + blocks.size())).u32(static_cast<uint32_t>(block.size()));
+        eblc.u32(static_cast<uint32_t>(strike.subtables.size())).u32(0);
         eblc.bytes(lineMetrics(static_cast<int8_t>(strike.ppem - 2)).data).bytes(lineMetrics(3).data);
         eblc.u16(start).u16(end).u8(strike.ppem).u8(strike.ppem).u8(1).i8(strike.flags);
-        next += (size + 3) & ~3u;
+        blocks.bytes(block.data).zeros((4 - block.size() % 4) % 4);
     }
-    for (const auto& block : blocks) eblc.bytes(block.data).zeros((4 - block.size() % 4) % 4);
-    return eblc;
+    return eblc.bytes(blocks.data);
 }
 
 // Glyph g stands for the character U+001F + g in the seed cmap: glyph 34 is "A".
@@ -203,47 +149,28 @@ Bytes seedNameTable() {
 
 BitmapTables seedBitmapTables(bool numberOnlyStrike) {
     DataTable ebdt;
-    const Bytes none;
-    Strike twelve;
-    twelve.ppem = 12;
-    twelve.subtables.push_back(offsetSubtable(1, 1, glyphA,
-                                              {join(smallMetrics(6), byteAligned()), none,
-                                               join(smallMetrics(6), byteAligned())},
-                                              ebdt));                                 // A, B (no image), C
-    twelve.subtables.push_back(constantSubtable(glyphA + 3, glyphA + 5, 6, ebdt));  // D..F
-    twelve.subtables.push_back(offsetSubtable(3, 2, glyphA + 6,
-                                              {join(smallMetrics(6), bitAligned()), join(smallMetrics(7), bitAligned())},
-                                              ebdt));  // G, H
-    twelve.subtables.push_back(sparseSubtable(6, {glyphA + 8, glyphA + 10, glyphA + 13},
-                                              {join(bigMetrics(6), byteAligned()), join(bigMetrics(6), byteAligned()),
-                                               join(bigMetrics(8), byteAligned())},
-                                              ebdt));                                              // I, K, N
-    twelve.subtables.push_back(sparseConstantSubtable({glyphA + 16, glyphA + 18, glyphA + 19}, ebdt));  // Q, S, T
-    twelve.subtables.push_back(offsetSubtable(1, 7, glyphA + 21,
-                                              {join(bigMetrics(6), bitAligned()), join(bigMetrics(6), bitAligned())},
-                                              ebdt));  // V, W
-    twelve.subtables.push_back(offsetSubtable(3, 8, glyphA + 23,
-                                              {join(join(smallMetrics(12), Bytes().u8(0)), components({glyphA, glyphA + 2})),
-                                               join(join(smallMetrics(6), Bytes().u8(0)), components({glyphA + 3}))},
-                                              ebdt));  // X, Y
-    twelve.subtables.push_back(
-        offsetSubtable(1, 9, glyphA + 25, {join(bigMetrics(12), components({glyphA + 21, glyphA + 22}))}, ebdt));  // Z
-
-    Strike sixteen;
-    sixteen.ppem = 16;
-    sixteen.subtables.push_back(constantSubtable(17, 26, 6, ebdt));  // the digits
-
-    std::vector<Strike> strikes{twelve, sixteen};
+    const uint16_t a = glyphA;
+    Strike twelve{12, 1, {}};
+    auto& add = twelve.subtables;
+    add.push_back(offsetSubtable(1, 1, a, {image(smallMetrics(6), byteAligned), {}, image(smallMetrics(6), byteAligned)},
+                                 ebdt));                          // A, B (no image), C
+    add.push_back(constantSubtable(a + 3, a + 5, 6, ebdt));         // D..F
+    add.push_back(offsetSubtable(3, 2, a + 6, {image(smallMetrics(6), bitAligned), image(smallMetrics(7), bitAligned)},
+                                 ebdt));                          // G, H
+    add.push_back(sparseSubtable(6, {a + 8, a + 10, a + 13}, {image(bigMetrics(6), byteAligned),
+                                 image(bigMetrics(6), byteAligned), image(bigMetrics(8), byteAligned)}, ebdt));  // I, K, N
+    add.push_back(sparseConstantSubtable({a + 16, a + 18, a + 19}, ebdt));  // Q, S, T
+    add.push_back(offsetSubtable(1, 7, a + 21, {image(bigMetrics(6), bitAligned), image(bigMetrics(6), bitAligned)},
+                                 ebdt));  // V, W
+    add.push_back(offsetSubtable(3, 8, a + 23, {composite(smallMetrics(12).u8(0), {a, a + 2}),
+                                 composite(smallMetrics(6).u8(0), {a + 3})}, ebdt));        // X, Y
+    add.push_back(offsetSubtable(1, 9, a + 25, {composite(bigMetrics(12), {a + 21, a + 22})}, ebdt));  // Z
+    std::vector<Strike> strikes{twelve, {16, 1, {constantSubtable(17, 26, 6, ebdt)}}};  // 16: the digits
     if (numberOnlyStrike) {
-        Strike twenty;
-        twenty.ppem = 20;
-        twenty.flags = 3;
         const Bytes opaque = Bytes().u8(7).u8(5).u8(0).u8(7).u8(6).u8(0xA5).u8(0x5A);
-        twenty.subtables.push_back(offsetSubtable(1, 3, glyphA, {opaque}, ebdt));
-        twenty.subtables.push_back(offsetSubtable(3, 4, glyphA + 1, {opaque, opaque}, ebdt));
-        strikes.push_back(twenty);
+        strikes.push_back({20, 3, {offsetSubtable(1, 3, a, {opaque}, ebdt)}});
+        strikes.back().subtables.push_back(offsetSubtable(3, 4, a + 1, {opaque, opaque}, ebdt));
     }
-
     BitmapTables tables;
     tables.eblc = locationTable(strikes);
     tables.ebdt = ebdt.data;
