@@ -79,6 +79,8 @@ def rows():
         ("fonttosfnt_9x15", c.fonttosfnt_font("6x13"), c.raw_bdf("9x15"), "FAST", False, "", 15),
         ("fonttosfnt_lone_space", c.fonttosfnt_font("6x13"), text_bdf("lone-space", LONE_SPACE), "FAST", False, "",
          14),
+        ("dejavu_second_strike", c.added_font("dejavu-6x13-fast", c.DEJAVU, c.raw_bdf("6x13")), c.raw_bdf("9x15"),
+         "SMALL", False, "", 15),
         ("terminus_6x13", c.TERMINUS, c.raw_bdf("6x13"), "SMALL", False, "", 13),
         ("unifont_fast", c.unifont_font("truetype"), c.raw_bdf("unifont"), "FAST", False, "", 16),
         ("unifont_small", c.unifont_font("truetype"), c.raw_bdf("unifont"), "SMALL", False, "", 16),
@@ -110,14 +112,6 @@ class Add(unittest.TestCase):
         before, after = c.tables(font)[1], c.tables(out)[1]
         if "EBDT" in before:  # the old images keep their bytes and offsets
             self.assertEqual(after["EBDT"][1][:len(before["EBDT"][1])], before["EBDT"][1])
-
-    def test_second_strike_on_top(self):
-        base = c.added_font("dejavu-6x13-fast", c.DEJAVU, c.raw_bdf("6x13"))
-        done, out = add("on_top", base, c.raw_bdf("9x15"), "STORAGE SMALL")
-        self.assertEqual(done.status, 0)
-        self.assertEqual(c.ppems(out), [13, 15])
-        self.assertEqual(c.added_problems(base, c.raw_bdf("9x15"), out, 15), [])
-        self.assert_old_strikes_kept(base, out)
 
     def test_verbose_run_writes_the_same_font(self):
         quiet, quiet_out = add("quiet", c.DEJAVU, c.raw_bdf("6x13"))

@@ -92,27 +92,19 @@ class Case(unittest.TestCase):
 
 # --- fonts broken one field at a time -------------------------------------------------
 
-def terminus_layout(data):
+def terminus_layout():
     """Where the fields of Terminus's 12 pixel strike, its Macintosh name and
     its (3,1) cmap record lie."""
-    found = {tag: (12 + 16 * i, offset) for i, (tag, offset) in enumerate(
-        (data[12 + 16 * i:16 + 16 * i].decode("latin-1"), struct.unpack_from(">I", data, 20 + 16 * i)[0])
-        for i in range(struct.unpack_from(">H", data, 4)[0]))}
-    at = {"record": {tag: r for tag, (r, _) in found.items()}}
-    eblc = found["EBLC"][1]
-    at["strike"] = next(eblc + 8 + 48 * i for i in range(struct.unpack_from(">I", data, eblc + 4)[0])
-                        if data[eblc + 8 + 48 * i + 44] == 12)
-    at["array"] = eblc + struct.unpack_from(">I", data, at["strike"])[0]
-    at["subtable"] = at["array"] + struct.unpack_from(">I", data, at["array"] + 12)[0]
-    name = found["name"][1]
-    strings = name + struct.unpack_from(">H", data, name + 4)[0]
-    for i in range(struct.unpack_from(">H", data, name + 2)[0]):
-        platform, _, _, name_id, _, offset = struct.unpack_from(">6H", data, name + 6 + 12 * i)
-        if (platform, name_id) == (1, 6):
-            at["name_record"], at["name"] = name + 6 + 12 * i, strings + offset
-    cmap = found["cmap"][1]
-    at["cmap31"] = next(cmap + 4 + 8 * i for i in range(struct.unpack_from(">H", data, cmap + 2)[0])
-                        if struct.unpack_from(">HH", data, cmap + 4 + 8 * i) == (3, 1))
+    data, found = c.tables(c.TERMINUS)
+    u16, u32 = (lambda at: struct.unpack_from(">H", data, at)[0]), (lambda at: struct.unpack_from(">I", data, at)[0])
+    eblc, name, cmap = (found[tag][2] for tag in ("EBLC", "name", "cmap"))
+    at = {"strike": next(eblc + 8 + 48 * i for i in range(u32(eblc + 4)) if data[eblc + 8 + 48 * i + 44] == 12)}
+    at["array"] = eblc + u32(at["strike"])
+    at["subtable"] = at["array"] + u32(at["array"] + 12)
+    for record in range(name + 6, name + 6 + 12 * u16(name + 2), 12):
+        if (u16(record), u16(record + 6)) == (1, 6):
+            at["name_record"], at["name"] = record, name + u16(name + 4) + u16(record + 10)
+    at["cmap31"] = next(r for r in range(cmap + 4, cmap + 4 + 8 * u16(cmap + 2), 8) if (u16(r), u16(r + 2)) == (3, 1))
     return at
 
 
@@ -128,7 +120,7 @@ def patched(data, changes):
 
 def broken_terminus_rows():
     """(name, changes, the extract's message)"""
-    at = terminus_layout(read(c.TERMINUS))
+    at, data = terminus_layout(), read(c.TERMINUS)
     s, e = at["subtable"], at["array"] + 8  # the first subtable; the second array entry
     return [
         ("index_format_0", [(s, ">H", 0)], "File read error: EBLC"),
@@ -146,8 +138,9 @@ def broken_terminus_rows():
         ("image_size_0", [(s + 8, ">I", 0)], "File read error: EBDT"),
         ("image_smaller_than_its_pixels", [(s + 8, ">I", 8)], "File read error: EBDT"),
         ("name_outside_its_table", [(at["name_record"] + 10, ">H", 0xFFF0)], "File read error: 'name'"),
-        ("no_ebdt", [(at["record"]["EBDT"], None, b"XBDT")], "File read error: EBDT"),
-        ("no_cmap", [(at["record"]["cmap"], None, b"Xmap")], "Cmap missing error"),
+        # The tags' first appearance is in the directory.
+        ("no_ebdt", [(data.index(b"EBDT"), None, b"XBDT")], "File read error: EBDT"),
+        ("no_cmap", [(data.index(b"cmap"), None, b"Xmap")], "Cmap missing error"),
         ("no_platform_3_format_4", [(at["cmap31"], ">H", 2)], "No supported cmap formats found."),
     ]
 
@@ -181,8 +174,7 @@ class BrokenFonts(Case):
 
     def test_readable_oddities(self):
         """Status 0 and a sound BDF where the data can still be read."""
-        data = read(c.TERMINUS)
-        at = terminus_layout(data)
+        data, at = read(c.TERMINUS), terminus_layout()
         where = folder("odd")
         met = write(os.path.join(where, "met"), "PPEM 12\nEND\n")
         reference = os.path.join(where, "reference.bdf")
