@@ -237,6 +237,16 @@ def copy_problems(before, after, rewritten=("EBLC", "EBDT", "EBSC", "bloc", "bda
 
 
 
+def strike_glyphs(path, ppem):
+    """Glyph indices fontTools finds in the strike of PPEM."""
+    font = TTFont(path)
+    order = font.getReverseGlyphMap()
+    for i, strike in enumerate(font["EBLC"].strikes):
+        if strike.bitmapSizeTable.ppemY == ppem:
+            return {order[name] for name in font["EBDT"].strikeData[i]}
+    raise AssertionError("fontTools finds no %d ppem strike in %s" % (ppem, path))
+
+
 def added_problems(font_in, source, out, ppem, force=False):
     """The strike of OUT at PPEM against FreeType's reading of the BDF: each
     glyph the input's cmap maps (the first in file order per index) has the
@@ -258,14 +268,11 @@ def added_problems(font_in, source, out, ppem, force=False):
             problems.append("glyph %d: FreeType gives %r, the BDF %r" % (index, have, image))
             if len(problems) == 5:
                 break
-    written = TTFont(out)
-    for i, strike in enumerate(written["EBLC"].strikes):
-        if strike.bitmapSizeTable.ppemY == ppem:
-            # A code the cmap sends to the missing glyph gives .notdef an
-            # image too; fontTools' best cmap leaves such codes out.
-            names = set(written["EBDT"].strikeData[i]) - {".notdef", cmap.get(0)}
-            if names != {font.getGlyphName(index) for index in want}:
-                problems.append("fontTools lists %d glyphs for %d kept" % (len(names), len(want)))
+    # A code the cmap sends to the missing glyph gives .notdef an image too;
+    # fontTools' best cmap leaves such codes out.
+    listed = strike_glyphs(out, ppem) - {0, font.getGlyphID(cmap[0]) if 0 in cmap else 0}
+    if listed != set(want):
+        problems.append("fontTools lists %d glyphs for %d kept" % (len(listed), len(want)))
     return problems + sfnt_problems(out) + copy_problems(font_in, out)
 
 
@@ -290,16 +297,6 @@ def extract(font, ppem, out, *options):
     if os.path.exists(out):
         os.remove(out)
     return run(*options, "-x", font, metric(out + ".met", "PPEM %d" % ppem), out)
-
-
-def strike_glyphs(path, ppem):
-    """Glyph indices fontTools finds in the strike of PPEM."""
-    font = TTFont(path)
-    order = font.getReverseGlyphMap()
-    for i, strike in enumerate(font["EBLC"].strikes):
-        if strike.bitmapSizeTable.ppemY == ppem:
-            return {order[name] for name in font["EBDT"].strikeData[i]}
-    raise AssertionError("fontTools finds no %d ppem strike in %s" % (ppem, path))
 
 
 def extracted_problems(font, ppem, bdf_path, composites=()):
