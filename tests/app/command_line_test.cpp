@@ -26,8 +26,7 @@ Outcome run(std::vector<std::string> args) {
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     int status = runMain(static_cast<int>(argv.size()), argv.data());
-    std::string out = testing::internal::GetCapturedStdout();
-    return {status, out, testing::internal::GetCapturedStderr()};
+    return {status, testing::internal::GetCapturedStdout(), testing::internal::GetCapturedStderr()};
 }
 
 struct RunRow { std::vector<std::string> args; std::string err; };

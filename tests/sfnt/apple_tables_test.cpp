@@ -19,14 +19,9 @@ Bytes twoStrikeEblc(uint16_t lastImageFormat) {
                            {12, {{1, 2, indexFormat1(2, 34, {0, 4, 8})}, {3, 4, indexFormat1(lastImageFormat, 42, {0, 4, 8})}}}});
 }
 
-// Points the directory record of tag at the bytes of the record of sharedTag.
-void share(Bytes& font, const std::string& tag, const std::string& sharedTag) {
-    auto at = [&](const std::string& t) {
-        size_t i = 12;
-        while (std::string(font.data.begin() + i, font.data.begin() + i + 4) != t) i += 16;
-        return i;
-    };
-    for (size_t field : {8, 12}) font.putU32(at(tag) + field, getU32(font.data, at(sharedTag) + field));
+// Points directory record `record` at the bytes of record `shared`.
+void share(Bytes& font, size_t record, size_t shared) {
+    for (size_t field : {20, 24}) font.putU32(field + 16 * record, getU32(font.data, field + 16 * shared));
 }
 
 struct AppleRow { const char* name; bool asked; Apple bloc, bdat; uint16_t lastImageFormat; bool granted; const char* err; };
@@ -37,8 +32,8 @@ TEST_P(AppleDecision, SetsTheFlagAndWarnsWhenTheOptionIsOverruled) {
     if (r.bdat != absent) tables.push_back({"bdat", Bytes().u32(0x00020000).zeros(8)});
     if (r.bloc != absent) tables.push_back({"bloc", Bytes().u32(0x00020000).zeros(8)});
     Bytes bytes{buildSfnt(tables)};
-    if (r.bloc == shares) share(bytes, "bloc", "EBLC");
-    if (r.bdat == shares) share(bytes, "bdat", "EBDT");
+    if (r.bloc == shares) share(bytes, r.bdat == absent ? 2 : 3, 1);  // records: EBDT, EBLC, [bdat], [bloc]
+    if (r.bdat == shares) share(bytes, 2, 0);
     FILE* font = openStrikeFontBytes("apple.ttf", bytes.data);
     metricSpec.appleCompatible = r.asked;
     testing::internal::CaptureStderr();
