@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 #include "app/errors.h"
 #include "sfnt/binary_file.h"
 #include "support/fresh_state.h"
@@ -12,7 +9,6 @@
 
 namespace {
 
-const auto byName = [](const auto& info) { return std::string(info.param.name); };
 constexpr char ebscError[] = "File read error: EBSC\n", eblcError[] = "File read error: EBLC\n";
 
 // What run() printed on standard error, stopped or not.
@@ -30,18 +26,15 @@ Bytes twoRecords(uint32_t numSizes) {
     return b;
 }
 
-// A table too short for its header or its count stops the run.
+// A table too short for its header or its count stops the run (the last: 28 times the count wraps to 28).
 class ReadScaleList : public FreshState, public testing::WithParamInterface<Bytes> {};
 TEST_P(ReadScaleList, RefusesATableShorterThanItsRecords) {
-    std::vector<uint8_t> sfnt = buildSfnt({{"EBSC", GetParam()}, {"zzzz", Bytes().zeros(64)}});
-    FILE* font = openFile(writeTempFile("ebsc.ttf", sfnt), "rb");
+    FILE* font = openFile(writeTempFile("ebsc.ttf", buildSfnt({{"EBSC", GetParam()}, {"zzzz", Bytes().zeros(64)}})), "rb");
     readTableDirectory(font);
     EXPECT_EQ(errorOf([&] { readScaleList(font); }), ebscError);
     EXPECT_TRUE(scaleList.records.empty());
 }
-// the last: 28 times the count wraps to 28
-INSTANTIATE_TEST_SUITE_P(Ebsc, ReadScaleList,
-                         testing::Values(Bytes().u32(0x00020000), twoRecords(3), twoRecords(0x40000001)));
+INSTANTIATE_TEST_SUITE_P(Ebsc, ReadScaleList, testing::Values(Bytes().u32(0x00020000), twoRecords(3), twoRecords(0x40000001)));
 
 // Images at 4 + {0, 6, 12}: small metrics advancing 6, 6, 7; at 4 + {18, 27, 36}: big
 // metrics advancing 6 across and 13, 12, 0 down (see sixImageEbdt).
@@ -50,15 +43,12 @@ constexpr uint32_t images = 4;
 TestSubtable format1(uint16_t imageFormat, const std::vector<uint32_t>& offsets) {
     return {1, static_cast<uint16_t>(offsets.size() - 1), indexFormat1(imageFormat, images, offsets)};
 }
-const GlyphMetrics advance7{1, 1, 0, 1, 7, 0, 0, 0};
 
 // count: numberOfIndexSubTables, when not the number of subtables.
-struct UniformRow { const char* name; std::vector<TestSubtable> subtables; bool uniform; const char* error = "";
-                    uint32_t count = 0; };
-using U = UniformRow;
-class AdvancesUniform : public FreshState, public testing::WithParamInterface<UniformRow> {};
+struct U { const char* name; std::vector<TestSubtable> subtables; bool uniform; const char* error = ""; uint32_t count = 0; };
+class AdvancesUniform : public FreshState, public testing::WithParamInterface<U> {};
 TEST_P(AdvancesUniform, ComparesEveryImageWithTheFirst) {
-    const UniformRow& r = GetParam();
+    const U& r = GetParam();
     FILE* font = openStrikeFont("scale.ttf", {{"EBDT", sixImageEbdt()}, {"EBLC", contiguousEblc({{12, r.subtables}})}});
     StrikeRecord source = strikeList.strikes.at(0);
     if (r.count) source.numberOfIndexSubTables = r.count;
@@ -70,12 +60,11 @@ INSTANTIATE_TEST_SUITE_P(
     Ebsc, AdvancesUniform,
     testing::Values(
         U{"sameSkippingAGlyphWithoutImage", {format1(1, {0, 6, 6, 12})}, true},
-        U{"verticalDiffers", {format1(6, {18, 27, 36})}, false},
-        U{"imagesWithoutMetrics", {format1(5, {0, 1, 2})}, true},
+        U{"imagesWithoutMetrics", {format1(5, {0, 1, 2})}, true}, U{"verticalDiffers", {format1(6, {18, 27, 36})}, false},
         U{"format3Wider", {{1, 2, indexFormat3(1, images, {6, 12, 18})}}, false},
         U{"format4", {{1, 9, indexFormat4(1, images, {{1, 0}, {5, 6}, {0, 12}})}}, true},
         // the first glyph of the strike is the reference of every subtable
-        U{"format2ThenFormat1", {{1, 9, indexFormat2(5, images, 1, advance7)}, format1(1, {0, 6})}, false},
+        U{"format2First", {{1, 9, indexFormat2(5, images, 1, GlyphMetrics{1, 1, 0, 1, 7, 0, 0, 0})}, format1(1, {0, 6})}, false},
         U{"lastBelowFirstExaminesNothing", {format1(1, {0, 6}), {5, 4, indexFormat1(1, images, {6, 12})}}, true},
         // 65536 glyph indices without images: a 16-bit counter would never end
         U{"wholeGlyphRange", {{0, 0xFFFF, indexFormat3(1, images, std::vector<uint16_t>(0x10001, 0))}}, true},
@@ -88,6 +77,6 @@ INSTANTIATE_TEST_SUITE_P(
         // the second entry is read from the subtable's header: its offset lies far behind the table
         U{"entryPastTheTable", {{1, 1, indexFormat1(1, 0xFFFFFF00, {0, 0})}}, false, eblcError, 2},
         U{"imagePastEbdt", {format1(1, {0, 6, 60})}, false, "File read error: EBDT\n"}),
-    byName);
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

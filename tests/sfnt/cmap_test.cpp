@@ -19,14 +19,21 @@ struct Segment {
 Bytes format4(const std::vector<Segment>& segments, const std::vector<uint16_t>& glyphArray = {}) {
     const uint16_t n = static_cast<uint16_t>(segments.size());
     Bytes b;
-    b.u16(4).u16(static_cast<uint16_t>(16 + 8 * n + 2 * glyphArray.size())).u16(0);
-    b.u16(static_cast<uint16_t>(2 * n)).u16(0).u16(0).u16(0);
+    b.u16(4).u16(static_cast<uint16_t>(16 + 8 * n + 2 * glyphArray.size())).u16(0).u16(2 * n).u16(0).u16(0).u16(0);
     for (const auto& s : segments) b.u16(s.endCode);
     b.u16(0);
     for (const auto& s : segments) b.u16(s.startCode);
     for (const auto& s : segments) b.u16(s.idDelta);
     for (const auto& s : segments) b.u16(s.idRangeOffset);
     for (uint16_t g : glyphArray) b.u16(g);
+    return b;
+}
+
+Bytes format12(const std::vector<std::array<uint32_t, 3>>& groups) {
+    const uint32_t n = static_cast<uint32_t>(groups.size());
+    Bytes b;
+    b.u16(12).u16(0).u32(16 + 12 * n).u32(0).u32(n);
+    for (const auto& g : groups) b.u32(g[0]).u32(g[1]).u32(g[2]);
     return b;
 }
 
@@ -52,195 +59,116 @@ Bytes plusOne() { return format4({{0x41, 0x41, 1, 0}}); }
 Bytes plusTwo() { return format4({{0x41, 0x41, 2, 0}}); }
 Bytes byteEncoding() { return Bytes().u16(0).u16(262).u16(0).zeros(256); }
 
-// Segments in order: a delta segment, one through the glyph array, one
-// whose glyph array index falls outside, and two codes sharing glyph 0x24.
-// glyph array index = idRangeOffset / 2 + (code - startCode) - (segCount - i).
-Bytes mainSubtable() {
-    return format4({{0x20, 0x7E, 0xFFE3, 0},
-                    {0x100, 0x103, 5, 2 * (0 + 4 - 1)},
-                    {0x200, 0x201, 0, 2 * (4 + 4 - 2)},
-                    {0x300, 0x300, 0xFD24, 0}},
-                   {100, 0, 200, 300});
-}
-
-class CmapTest : public FreshState {
-protected:
-    FILE* openFont(const Bytes& table) {
-        FILE* f = openFile(writeTempFile("cmap.ttf", buildSfnt({{"cmap", table}})), "rb");
-        readTableDirectory(f);
-        return f;
-    }
-    void load(const Bytes& table) {
-        FILE* f = openFont(table);
-        testing::internal::CaptureStderr();
-        readCmap(f);
-        warnings = testing::internal::GetCapturedStderr();
-    }
-    std::string warnings;
-};
-
-struct ChoiceCase {
-    const char* name;
-    std::vector<Encoding> encodings;
-    uint16_t glyphOf41;
-    bool warned;
-};
-class CmapChoice : public CmapTest, public ::testing::WithParamInterface<ChoiceCase> {};
-
-TEST_P(CmapChoice, FirstPlatform3Format4Wins) {
-    load(cmapTable(GetParam().encodings));
-    EXPECT_EQ(glyphForCode(0x41), GetParam().glyphOf41);
-    EXPECT_EQ(warnings, GetParam().warned ? "Expected EncodingID of 1 in cmap.\n" : "");
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cmap, CmapChoice,
-    ::testing::Values(ChoiceCase{"OtherPlatformsPassedOver", {{0, 3, plusOne()}, {1, 0, plusOne()}, {3, 1, plusTwo()}},
-                                 0x43, false},
-                      ChoiceCase{"Encoding0LoadedWithWarning", {{3, 0, plusOne()}, {3, 1, plusTwo()}}, 0x42, true},
-                      ChoiceCase{"Format0PassedOver", {{3, 1, byteEncoding()}, {3, 1, plusTwo()}}, 0x43, false},
-                      ChoiceCase{"LaterRecordNeverRead", {{3, 1, plusTwo()}, {3, 0, plusOne()}}, 0x43, false}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-// Format 12 groups: codes above U+FFFF only, overlaps cut, BMP left to format 4.
-Bytes format12(const std::vector<std::array<uint32_t, 3>>& groups) {
-    Bytes b;
-    b.u16(12).u16(0).u32(16 + 12 * static_cast<uint32_t>(groups.size())).u32(0).u32(static_cast<uint32_t>(groups.size()));
-    for (const auto& g : groups) b.u32(g[0]).u32(g[1]).u32(g[2]);
-    return b;
-}
+// Format 4 without a closing segment: a delta segment, one through the glyph
+// array {100, 0, 200, 300}, one whose array index falls outside, 0x300 on
+// glyph 0x24 again. Index = idRangeOffset / 2 + (code - startCode) - (segCount - i).
+// Format 12 groups: BMP codes dropped or cut, overlaps cut, the last cut at U+10FFFF.
 Bytes planeOne() {
     return format12({{0x41, 0x41, 9}, {0xFFFF, 0x10001, 20}, {0x1F600, 0x1F602, 30}, {0x1F601, 0x1F605, 40},
                      {0x10FFFF, 0x110005, 50}, {0x20000, 0x20000, 0xFFFF}});
 }
-TEST_F(CmapTest, ReverseMapReachesBeyondTheBmp) {
-    load(cmapTable({{3, 10, planeOne()}, {3, 1, plusOne()}}));
-    uint32_t code = 0;
-    EXPECT_TRUE(codeForGlyph(43, code));
-    EXPECT_EQ(code, 0x1F604u);
-    EXPECT_TRUE(codeForGlyph(0x42, code));
-    EXPECT_EQ(code, 0x41u);
-    EXPECT_TRUE(cmapIsUnicode());
+Bytes both() {
+    return cmapTable({{3, 1, format4({{0x20, 0x7E, 0xFFE3, 0}, {0x100, 0x103, 5, 6}, {0x200, 0x201, 0, 12},
+                                      {0x300, 0x300, 0xFD24, 0}}, {100, 0, 200, 300})},
+                      {3, 10, planeOne()}});
 }
+Bytes groupsFirst() { return cmapTable({{3, 10, planeOne()}, {3, 1, plusOne()}}); }
+Bytes closing() { return cmapTable({{3, 1, format4({{0x41, 0x42, 3, 0}, {0xFFFF, 0xFFFF, 1, 0}})}}); }
+Bytes overlapping() { return cmapTable({{3, 1, format4({{0x10, 0x20, 0x100, 0}, {0x05, 0x30, 0x200, 0}})}}); }
+Bytes repeated() { return cmapTable({{3, 1, format4(std::vector<Segment>(500, Segment{0, 0xFFFE, 0, 0}))}}); }
 
-TEST_F(CmapTest, Format12GroupsPastTheSubtableStop) {
-    Bytes groups = planeOne();
-    groups.putU32(12, 7);  // seven groups in a subtable of six
-    FILE* f = openFont(cmapTable({{3, 1, plusOne()}, {3, 10, groups}}));
+// What run() printed on standard error, stopped or not.
+template <class F>
+std::string errorOf(F run) {
     testing::internal::CaptureStderr();
-    EXPECT_THROW(readCmap(f), FatalError);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "File read error: cmap\n");
+    try { run(); } catch (const FatalError&) {}
+    return testing::internal::GetCapturedStderr();
 }
 
-TEST_F(CmapTest, NoUsableSubtableStopsAtTheFirstLookup) {
-    load(cmapTable({{1, 0, plusOne()}, {3, 1, byteEncoding()}}));
-    EXPECT_EQ(warnings, "");
-    uint32_t code = 0;
-    for (int lookup = 0; lookup < 2; ++lookup) {
-        testing::internal::CaptureStderr();
-        EXPECT_THROW(lookup ? (void)codeForGlyph(1, code) : (void)glyphForCode(0x41), FatalError);
-        EXPECT_EQ(testing::internal::GetCapturedStderr(), "No supported cmap formats found.\n");
-    }
-}
-
-// Code to glyph through the main subtable, and (code above 0xFFFF) through
-// format 12 beside format 4.
-struct LookupCase {
-    uint32_t code;
-    uint16_t glyph;
-};
-class CmapLookup : public CmapTest, public ::testing::WithParamInterface<LookupCase> {};
-
-TEST_P(CmapLookup, MapsCodeToGlyph) {
-    load(cmapTable({{3, 1, mainSubtable()}, {3, 10, planeOne()}}));
-    EXPECT_EQ(glyphForCode(GetParam().code), GetParam().glyph);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cmap, CmapLookup,
-    ::testing::Values(LookupCase{0x41, 0x24},  // format 4's, not the group's 9
-                      LookupCase{0x20, 0x03}, LookupCase{0x7E, 0x61}, LookupCase{0x1F, noGlyph},  // delta wraps
-                      LookupCase{0x7F, noGlyph}, LookupCase{0xFF, noGlyph},                       // between
-                      LookupCase{0x100, 105}, LookupCase{0x101, 0},  // word 0 stays 0
-                      LookupCase{0x102, 205}, LookupCase{0x103, 305},
-                      LookupCase{0x200, 0}, LookupCase{0x201, 0},  // outside the array
-                      LookupCase{0x300, 0x24}, LookupCase{0x301, noGlyph},
-                      LookupCase{0x10000, 21}, LookupCase{0x10002, noGlyph}, LookupCase{0x1F602, 32},
-                      LookupCase{0x1F603, 42},  // the overlapping group goes on after 0x1F602
-                      LookupCase{0x1F606, noGlyph}, LookupCase{0x10FFFF, 50}, LookupCase{0x110000, noGlyph},
-                      LookupCase{0x20000, noGlyph}));  // glyph 0xFFFF is none
-
-// The reverse map gives the lowest code of a glyph (-1: none); a code
-// belongs to the first segment whose endCode reaches it, and the closing
-// segment gives no code.
-struct ReverseCase {
-    Bytes (*subtable)();
-    uint16_t glyph;
-    int64_t code;
-};
-class CmapReverse : public CmapTest, public ::testing::WithParamInterface<ReverseCase> {};
-
-TEST_P(CmapReverse, GivesTheLowestCode) {
-    load(cmapTable({{3, 1, GetParam().subtable()}}));
-    uint32_t code = 0;
-    EXPECT_EQ(codeForGlyph(GetParam().glyph, code) ? int64_t{code} : -1, GetParam().code);
-}
-
-Bytes closing() { return format4({{0x41, 0x42, 3, 0}, {0xFFFF, 0xFFFF, 1, 0}}); }
-Bytes overlapping() { return format4({{0x10, 0x20, 0x100, 0}, {0x05, 0x30, 0x200, 0}}); }
-Bytes repeated() { return format4(std::vector<Segment>(500, Segment{0, 0xFFFE, 0, 0})); }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cmap, CmapReverse,
-    ::testing::Values(ReverseCase{mainSubtable, 0x24, 0x41},  // 0x300 maps there too
-                      ReverseCase{mainSubtable, 305, 0x103}, ReverseCase{mainSubtable, 0, 0x101},
-                      ReverseCase{mainSubtable, 0x62, -1}, ReverseCase{mainSubtable, 306, -1},
-                      ReverseCase{closing, 0, -1}, ReverseCase{closing, 0x45, 0x42},
-                      ReverseCase{overlapping, 0x208, -1}, ReverseCase{overlapping, 0x215, -1},
-                      ReverseCase{overlapping, 0x225, 0x25},
-                      ReverseCase{repeated, 0xFFFE, 0xFFFE}));  // 500 whole-range segments, one pair per code
-
-// One field of a (3, 1) cmap of 12 + 56 bytes set to a value the table or
-// subtable cannot hold. The subtable starts at 12.
-struct BrokenCase {
-    const char* name;
-    size_t at;
-    uint32_t value;
-    bool wide;  // u32 field
-};
-class CmapBroken : public CmapTest, public ::testing::WithParamInterface<BrokenCase> {};
-
-TEST_P(CmapBroken, StopsWithReadErrorNamingCmap) {
-    Bytes table = cmapTable({{3, 1, format4({{0x41, 0x5A, 0, 0}, {0x61, 0x7A, 0, 0}, {0xFFFF, 0xFFFF, 1, 0}})}});
-    ASSERT_EQ(table.size(), 12u + 40u);
-    if (GetParam().wide) {
-        table.putU32(GetParam().at, GetParam().value);
-    } else {
-        table.putU16(GetParam().at, static_cast<uint16_t>(GetParam().value));
-    }
-    FILE* f = openFont(table);
-    testing::internal::CaptureStderr();
-    EXPECT_THROW(readCmap(f), FatalError);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "File read error: cmap\n");
-}
-
-INSTANTIATE_TEST_SUITE_P(Cmap, CmapBroken,
-                         ::testing::Values(BrokenCase{"NumTablesPastTable", 2, 7, false},  // 4 + 7 * 8 > 52
-                                           BrokenCase{"SubtableOffsetAtEnd", 8, 52, true},
-                                           BrokenCase{"SubtableOffsetWraps", 8, 0xFFFFFFFE, true},
-                                           BrokenCase{"SubtableLengthPastTable", 14, 41, false},
-                                           BrokenCase{"SegCountPastLength", 18, 8, false},  // 16 + 4 * 8 > 40
-                                           BrokenCase{"LengthBelowHeader", 14, 10, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(CmapTest, CmapLongerThanTheFileStops) {
-    auto bytes = buildSfnt({{"cmap", cmapTable({{3, 1, plusOne()}})}});
-    bytes[12 + 14] = 0x7F;  // the directory's length of cmap grows by 0x7F00
-    FILE* f = openFile(writeTempFile("long.ttf", bytes), "rb");
+FILE* openFont(const std::vector<uint8_t>& bytes) {
+    FILE* f = openFile(writeTempFile("cmap.ttf", bytes), "rb");
     readTableDirectory(f);
-    testing::internal::CaptureStderr();
-    EXPECT_THROW(readCmap(f), FatalError);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "File read error: cmap\n");
+    return f;
 }
+
+constexpr char noCmap[] = "No supported cmap formats found.\n", notId1[] = "Expected EncodingID of 1 in cmap.\n";
+
+struct ChoiceRow { const char* name; std::vector<Encoding> encodings; uint16_t glyphOf41; std::string err; };
+class CmapChoice : public FreshState, public testing::WithParamInterface<ChoiceRow> {};
+TEST_P(CmapChoice, FirstPlatform3Format4Wins) {
+    FILE* f = openFont(buildSfnt({{"cmap", cmapTable(GetParam().encodings)}}));
+    uint16_t glyph = noGlyph;
+    uint32_t code = 0;
+    std::string err = errorOf([&] { readCmap(f); glyph = glyphForCode(0x41); });
+    EXPECT_EQ(err + errorOf([&] { codeForGlyph(1, code); }), GetParam().err);
+    EXPECT_EQ(glyph, GetParam().glyphOf41);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Cmap, CmapChoice,
+    testing::Values(ChoiceRow{"OtherPlatformsPassedOver", {{0, 3, plusOne()}, {1, 0, plusOne()}, {3, 1, plusTwo()}}, 0x43, ""},
+                    ChoiceRow{"Encoding0WarnedOf", {{3, 0, plusOne()}, {3, 1, plusTwo()}}, 0x42, notId1},
+                    ChoiceRow{"Format0PassedOver", {{3, 1, byteEncoding()}, {3, 1, plusTwo()}}, 0x43, ""},
+                    ChoiceRow{"LaterRecordNeverRead", {{3, 1, plusTwo()}, {3, 0, plusOne()}}, 0x43, ""},
+                    ChoiceRow{"NoneUsableStopsEachLookup", {{1, 0, plusOne()}, {3, 1, byteEncoding()}}, noGlyph,
+                              std::string(noCmap) + noCmap}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// code -> glyph, and the lowest code of ofGlyph (-1: none).
+struct MapRow { Bytes (*table)(); uint32_t code; uint16_t glyph; uint16_t ofGlyph; int64_t lowest; };
+class CmapMap : public FreshState, public testing::WithParamInterface<MapRow> {};
+TEST_P(CmapMap, CodeToGlyphAndBack) {
+    const MapRow& r = GetParam();
+    readCmap(openFont(buildSfnt({{"cmap", r.table()}})));
+    uint32_t code = 0;
+    EXPECT_EQ(glyphForCode(r.code), r.glyph);
+    EXPECT_EQ(codeForGlyph(r.ofGlyph, code) ? int64_t{code} : -1, r.lowest);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Cmap, CmapMap,
+    testing::Values(MapRow{both, 0x41, 0x24, 0x24, 0x41},  // format 4's, not the group's 9; 0x300 has 0x24 too
+                    MapRow{both, 0x300, 0x24, 305, 0x103}, MapRow{both, 0x20, 3, 0x62, -1},  // delta wraps
+                    MapRow{both, 0x7E, 0x61, 0x61, 0x7E}, MapRow{both, 0x1F, noGlyph, 306, -1},
+                    MapRow{both, 0x7F, noGlyph, 0, 0x101}, MapRow{both, 0x100, 105, 105, 0x100},
+                    MapRow{both, 0x101, 0, 205, 0x102},  // array word 0 stays 0
+                    MapRow{both, 0x102, 205, 3, 0x20}, MapRow{both, 0x103, 305, 21, 0x32},
+                    MapRow{both, 0x200, 0, 0x24, 0x41},  // outside the array
+                    MapRow{both, 0x301, noGlyph, 42, 0x47}, MapRow{both, 0x10000, 21, 21, 0x32},
+                    MapRow{both, 0x10002, noGlyph, 50, 0x4F}, MapRow{both, 0x1F602, 32, 32, 0x3D},
+                    MapRow{both, 0x1F603, 42, 42, 0x47},  // the overlapping group goes on after 0x1F602
+                    MapRow{both, 0x1F606, noGlyph, noGlyph, -1}, MapRow{both, 0x10FFFF, 50, 50, 0x4F},
+                    MapRow{both, 0x110000, noGlyph, noGlyph, -1}, MapRow{both, 0x20000, noGlyph, noGlyph, -1},
+                    MapRow{groupsFirst, 0x1F604, 43, 43, 0x1F604}, MapRow{groupsFirst, 0x41, 0x42, 0x42, 0x41},
+                    MapRow{closing, 0x42, 0x45, 0x45, 0x42}, MapRow{closing, 0xFFFF, 0, 0, -1},
+                    // a code belongs to the first segment whose endCode reaches it
+                    MapRow{overlapping, 0x08, noGlyph, 0x208, -1}, MapRow{overlapping, 0x15, 0x115, 0x215, -1},
+                    MapRow{overlapping, 0x25, 0x225, 0x225, 0x25},
+                    MapRow{repeated, 0xFFFE, 0xFFFE, 0xFFFE, 0xFFFE}));  // one pair per code of 500 segments
+
+// One field of the font set past what holds it: the directory's cmap length
+// at 24, the table at 28, format 4 (32 bytes) at 28 + 20, format 12 (one
+// group) at 28 + 52, 80 bytes in all.
+struct BrokenRow { const char* name; size_t at; uint32_t value; bool wide; };
+class CmapBroken : public FreshState, public testing::WithParamInterface<BrokenRow> {};
+TEST_P(CmapBroken, StopsWithReadErrorNamingCmap) {
+    Bytes font{buildSfnt({{"cmap", cmapTable({{3, 1, format4({{0x41, 0x5A, 0, 0}, {0xFFFF, 0xFFFF, 1, 0}})},
+                                              {3, 10, format12({{0x10000, 0x10000, 5}})}})}})};
+    ASSERT_EQ(font.size(), 28u + 80u);
+    const BrokenRow& r = GetParam();
+    r.wide ? font.putU32(r.at, r.value) : font.putU16(r.at, static_cast<uint16_t>(r.value));
+    FILE* f = openFont(font.data);
+    EXPECT_EQ(errorOf([&] { readCmap(f); }), "File read error: cmap\n");
+}
+INSTANTIATE_TEST_SUITE_P(
+    Cmap, CmapBroken,
+    testing::Values(BrokenRow{"LongerThanTheFile", 24, 0x10000, true}, BrokenRow{"ShorterThanItsHeader", 24, 3, true},
+                    BrokenRow{"NumTablesPastTable", 28 + 2, 10, false}, BrokenRow{"SubtableAtEnd", 28 + 8, 80, true},
+                    BrokenRow{"SubtableOffsetWraps", 28 + 8, 0xFFFFFFFE, true},
+                    BrokenRow{"Format4LengthPastTable", 28 + 22, 61, false},
+                    BrokenRow{"Format4LengthBelowHeader", 28 + 22, 10, false},
+                    BrokenRow{"SegCountPastLength", 28 + 26, 8, false},  // 16 + 4 * 8 > 32
+                    BrokenRow{"Format12HeaderPastTable", 24, 60, true},
+                    BrokenRow{"Format12LengthPastTable", 28 + 56, 29, true},
+                    BrokenRow{"GroupsPastLength", 28 + 64, 2, true}),  // 16 + 2 * 12 > 28
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

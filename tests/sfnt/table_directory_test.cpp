@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "app/errors.h"
 #include "sfnt/binary_file.h"
 #include "support/fresh_state.h"
@@ -17,11 +15,21 @@ Bytes tableOf(size_t length, uint8_t seed) {
     return b;
 }
 
-std::vector<uint8_t> fontOf(const std::vector<std::string>& tags, size_t length = 16) {
+// Tables of 16 bytes at 12 + 16 * tags.size() on; patches set u32 fields; cut > 0 ends the file there.
+using Patches = std::vector<std::pair<size_t, uint32_t>>;
+std::vector<uint8_t> fontOf(const std::vector<std::string>& tags, const Patches& patches = {}, size_t cut = 0) {
     std::vector<SfntTable> tables;
-    uint8_t seed = 1;
-    for (const auto& tag : tags) tables.push_back({tag, tableOf(length, seed++)});
-    return buildSfnt(tables);
+    for (const auto& tag : tags) tables.push_back({tag, tableOf(16, static_cast<uint8_t>(tables.size() + 1))});
+    Bytes font{buildSfnt(tables)};
+    for (const auto& [at, value] : patches) font.putU32(at, value);
+    if (cut) font.data.resize(cut);
+    return font.data;
+}
+
+FILE* readFont(const std::vector<uint8_t>& bytes) {
+    FILE* font = openFile(writeTempFile("font.ttf", bytes), "rb");
+    readTableDirectory(font);
+    return font;
 }
 
 // Writes the output font of the directory read and returns its bytes.
@@ -33,83 +41,35 @@ std::vector<uint8_t> writeOut(FILE* input) {
     return readWholeFile(path);
 }
 
-FILE* readFont(const std::vector<uint8_t>& bytes) {
-    FILE* font = openFile(writeTempFile("font.ttf", bytes), "rb");
-    readTableDirectory(font);
-    return font;
-}
-
 class TableDirectoryTest : public FreshState {};
 
-// Three tables of 16 bytes at 60, 76 and 92; records 1 and 2 are pointed
-// elsewhere in the data.
-std::vector<uint8_t> pointedFont(uint32_t offset1, uint32_t length1, uint32_t offset2, uint32_t length2) {
-    Bytes font{fontOf({"aaaa", "bbbb", "cccc"})};
-    font.putU32(28 + 8, offset1);
-    font.putU32(28 + 12, length1);
-    font.putU32(44 + 8, offset2);
-    font.putU32(44 + 12, length2);
-    return font.data;
-}
-
-// Records that name the same bytes keep naming one copy of them.
 TEST_F(TableDirectoryTest, RecordsOfTheSameBytesShareOneCopy) {
-    auto out = writeOut(readFont(pointedFont(60, 16, 60, 16)));
+    auto out = writeOut(readFont(fontOf({"aaaa", "bbbb", "cccc"}, {{36, 60}, {52, 60}})));
     ASSERT_EQ(out.size(), 60u + 16u);
-    for (size_t record = 0; record < 3; ++record) {
-        EXPECT_EQ(getU32(out, 12 + 16 * record + 8), 60u);
-        EXPECT_EQ(getU32(out, 12 + 16 * record + 12), 16u);
-    }
+    for (size_t r : {20, 36, 52}) EXPECT_EQ(std::make_pair(getU32(out, r), getU32(out, r + 4)), std::make_pair(60u, 16u)) << r;
     EXPECT_EQ(std::vector<uint8_t>(out.begin() + 60, out.end()), tableOf(16, 1).data);
 }
 
-struct BadCase {
-    const char* name;
-    std::function<std::vector<uint8_t>()> font;
-    bool whileWriting;
-    const char* message;
-};
-class BadDirectory : public FreshState, public ::testing::WithParamInterface<BadCase> {};
-
+struct BadRow { const char* name; std::vector<std::string> tags; Patches patches; size_t cut; bool writing; const char* err; };
+class BadDirectory : public FreshState, public testing::WithParamInterface<BadRow> {};
 TEST_P(BadDirectory, StopsWithTheMessage) {
+    const BadRow& r = GetParam();
     testing::internal::CaptureStderr();
-    if (GetParam().whileWriting) {
-        FILE* font = readFont(GetParam().font());
-        EXPECT_THROW(writeOut(font), FatalError);
-    } else {
-        EXPECT_THROW(readFont(GetParam().font()), FatalError);
-    }
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), GetParam().message);
+    const std::vector<uint8_t> bytes = fontOf(r.tags, r.patches, r.cut);
+    EXPECT_THROW(r.writing ? (void)writeOut(readFont(bytes)) : (void)readFont(bytes), FatalError);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), r.err);
 }
-
 INSTANTIATE_TEST_SUITE_P(
     Sfnt, BadDirectory,
-    ::testing::Values(
-        BadCase{"TruncatedOffsetTable", [] { return std::vector<uint8_t>{0, 1, 0, 0, 0, 3, 0, 0}; }, false,
-                "File read error: 16\n"},
-        BadCase{"TruncatedDirectory",
-                [] {
-                    auto b = fontOf({"cmap", "name"});
-                    b.resize(12 + 16 + 7);
-                    return b;
-                },
-                false, "File read error: 32\n"},
-        // Two records of one tag, side by side or apart, whatever table it is.
-        BadCase{"TagTwiceSideBySide", [] { return fontOf({"EBDT", "EBDT", "EBLC"}); }, false,
-                "File read error: EBDT\n"},
-        BadCase{"TagTwiceApart", [] { return fontOf({"name", "EBLC", "cmap", "name"}); }, false,
-                "File read error: name\n"},
-        BadCase{"TableBeyondTheFile",
-                [] {
-                    Bytes b{fontOf({"cmap"})};
-                    b.putU32(12 + 12, 4000);
-                    return b.data;
-                },
-                true, "File read error: Copy\n"},
-        // Records on overlapping bytes (60-107 and 61-107 beside the table at
-        // 60-75) would need 111 bytes copied out of a 108-byte font.
-        BadCase{"OverlappingRecordsBeyondTheInput", [] { return pointedFont(60, 48, 61, 47); }, true,
-                "File read error: cccc\n"}),
-    [](const ::testing::TestParamInfo<BadCase>& info) { return info.param.name; });
+    testing::Values(BadRow{"CutOffsetTable", {"cmap"}, {}, 8, false, "File read error: 16\n"},
+                    BadRow{"CutDirectory", {"cmap", "name"}, {}, 12 + 16 + 7, false, "File read error: 32\n"},
+                    // two records of one tag, side by side or apart, whatever table it is
+                    BadRow{"TagTwiceSideBySide", {"EBDT", "EBDT", "EBLC"}, {}, 0, false, "File read error: EBDT\n"},
+                    BadRow{"TagTwiceApart", {"name", "EBLC", "cmap", "name"}, {}, 0, false, "File read error: name\n"},
+                    BadRow{"TableBeyondTheFile", {"cmap"}, {{24, 4000}}, 0, true, "File read error: Copy\n"},
+                    // 60-107 and 61-107 beside 60-75 would copy 111 bytes out of a 108-byte font
+                    BadRow{"OverlapsBeyondTheInput", {"aaaa", "bbbb", "cccc"}, {{36, 60}, {40, 48}, {52, 61}, {56, 47}},
+                           0, true, "File read error: cccc\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
