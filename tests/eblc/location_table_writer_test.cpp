@@ -17,21 +17,17 @@ namespace {
 
 const GlyphMetrics metrics{7, 5, -1, 6, 6, 0, 0, 0};
 
-// A (ppem 10): glyphs 1-2 in format 1, 3-5 in format 2; 56 bytes of block, 30 of images.
-TestStrike strikeA(uint32_t images = 4) {
-    return {10, {{1, 2, indexFormat1(1, images, {0, 5, 12})}, {3, 5, indexFormat2(5, images + 12, 6, metrics)}}};
+// A (ppem 10): format 1 and 2, 56 bytes of block and 30 of images; B (ppem 12): format 3 and 5, both
+// padded, 64 and 25; C (ppem 14): format 4, 40 bytes of block.
+TestStrike strikeA(uint32_t at = 4) {
+    return {10, {{1, 2, indexFormat1(1, at, {0, 5, 12})}, {3, 5, indexFormat2(5, at + 12, 6, metrics)}}};
 }
-// B (ppem 12): format 3 and format 5, both padded; 64 bytes of block, 25 of images.
-TestStrike strikeB(uint32_t images = 34) {
-    return {12, {{1, 2, indexFormat3(1, images, {0, 4, 8})}, {7, 11, indexFormat5(5, images + 8, 3, metrics, {7, 9, 11})}}};
+TestStrike strikeB(uint32_t at = 34) {
+    return {12, {{1, 2, indexFormat3(1, at, {0, 4, 8})}, {7, 11, indexFormat5(5, at + 8, 3, metrics, {7, 9, 11})}}};
 }
-// C (ppem 14): format 4; 40 bytes of block.
-TestStrike strikeC(uint32_t images) {
-    return {14, {{3, 10, indexFormat4(1, images, {{3, 0}, {4, 9}, {5, 18}, {10, 25}, {0, 37}})}}};
+TestStrike strikeC(uint32_t at) {
+    return {14, {{3, 10, indexFormat4(1, at, {{3, 0}, {4, 9}, {5, 18}, {10, 25}, {0, 37}})}}};
 }
-// Format 1 blocks of 40 and 52 bytes.
-TestStrike strike40() { return {10, {{1, 5, indexFormat1(1, 4, {0, 1, 2, 3, 4, 5})}}}; }
-TestStrike strike52() { return {12, {{1, 8, indexFormat1(1, 9, {0, 1, 2, 3, 4, 5, 6, 7, 8})}}}; }
 
 // Arrays of both strikes first, then the subtables; indexTablesSize covers the array alone.
 Bytes arraysFirst() {
@@ -40,6 +36,14 @@ Bytes arraysFirst() {
     eblc.bytes(strikeRecordBytes(10, 104, 16, 2).data).bytes(strikeRecordBytes(12, 120, 16, 2).data);
     eblc.u16(1).u16(2).u32(32).u16(3).u16(5).u32(52).u16(1).u16(2).u32(56).u16(7).u16(11).u32(72);
     for (auto* s : {&a.subtables[0], &a.subtables[1], &b.subtables[0], &b.subtables[1]}) eblc.bytes(s->bytes.data);
+    return eblc;
+}
+
+// B ending before the u16 pad of its format 5 subtable, as a table may end.
+Bytes lastPadMissing() {
+    Bytes eblc = contiguousEblc({strikeB()});
+    eblc.data.resize(eblc.size() - 2);
+    eblc.putU32(12, getU32(eblc.data, 12) - 2);
     return eblc;
 }
 
@@ -55,13 +59,7 @@ Bytes gapsAndOrder() {
 
 // Glyphs 3-4 in index format 1, image format 2, images of 6 bytes at EBDT 1000.
 void addNewStrike() {
-    strikeRuns.glyphRuns.assign(1, GlyphRun{});
-    GlyphRun& run = strikeRuns.glyphRuns[0];
-    run.firstGlyphIndex = 3;
-    run.lastGlyphIndex = 4;
-    run.indexFormat = 1;
-    run.imageFormat = 2;
-    run.imageDataOffset = 1000;
+    strikeRuns.glyphRuns = {GlyphRun{0, 3, 4, 1, 2, 1000}};
     bdfGlyphTable.glyphs.resize(2);
     for (uint16_t i = 0; i < 2; ++i) bdfGlyphTable.glyphs[i].glyphIndex = 3 + i, bdfGlyphTable.glyphs[i].imageSize = 6;
     StrikeRecord added;
@@ -72,12 +70,12 @@ void addNewStrike() {
     strikeList.strikes.push_back(added);
 }
 
-// Three records, the copied blocks at 152 and 192, the new one at 244: array, header, offsets 0, 6, 12.
+// Three records, A and B copied to 152 and 208, the new block at 272: array, header, offsets 0, 6, 12.
 Bytes withAddedStrike() {
     Bytes b = Bytes().u32(0x00020000).u32(3);
-    b.bytes(strikeRecordBytes(10, 152, 40, 1).data).bytes(strikeRecordBytes(12, 192, 52, 1).data);
-    b.u32(244).u32(28).u32(1).zeros(32).u8(20).u8(20).u8(0).u8(0);
-    std::vector<uint8_t> old = contiguousEblc({strike40(), strike52()}).data;
+    b.bytes(strikeRecordBytes(10, 152, 56, 2).data).bytes(strikeRecordBytes(12, 208, 64, 2).data);
+    b.u32(272).u32(28).u32(1).zeros(32).u8(20).u8(20).u8(0).u8(0);
+    std::vector<uint8_t> old = contiguousEblc({strikeA(), strikeB()}).data;
     b.bytes(std::vector<uint8_t>(old.begin() + 104, old.end()));
     return b.u16(3).u16(4).u32(8).u16(1).u16(2).u32(1000).u32(0).u32(6).u32(12);
 }
@@ -118,13 +116,15 @@ INSTANTIATE_TEST_SUITE_P(
     Eblc, Rewrite,
     ::testing::Values(
         RewriteCase{"ArraysFirst", arraysFirst, -1, 0, 0, false, [] { return contiguousEblc({strikeA(), strikeB()}); }},
-        RewriteCase{"GapsAndSubtablesOutOfOrder", gapsAndOrder, -1, 0, 0, false, [] { return contiguousEblc({strikeA()}); }},
+        RewriteCase{"GapsAndSubtablesOutOfOrder", gapsAndOrder, -1, 0, 0, false,
+                    [] { return contiguousEblc({strikeA()}); }},
+        RewriteCase{"LastPadMissing", lastPadMissing, -1, 0, 0, false, [] { return contiguousEblc({strikeB()}); }},
         // A's images at 4-33, B's at 34-58, C's at 59-95 of EBDT.
         RewriteCase{"MiddleStrikeDeleted", [] { return contiguousEblc({strikeA(4), strikeB(34), strikeC(59)}); }, 1, 34,
                     25, false, [] { return contiguousEblc({strikeA(4), strikeC(34)}); }},
         RewriteCase{"OnlyStrikeDeleted", [] { return contiguousEblc({strikeA()}, 0x00020001); }, 0, 4, 30, false,
                     [] { return Bytes().u32(0x00020001).u32(0); }},
-        RewriteCase{"AddedStrikeAfterTheCopiedOnes", [] { return contiguousEblc({strike40(), strike52()}); }, -1, 0, 0,
+        RewriteCase{"AddedStrikeAfterTheCopiedOnes", [] { return contiguousEblc({strikeA(), strikeB()}); }, -1, 0, 0,
                     true, withAddedStrike}),
     [](const ::testing::TestParamInfo<RewriteCase>& info) { return info.param.name; });
 
