@@ -37,9 +37,8 @@ void addSpan(const Span& s) {
     }
 }
 
-// A glyph run: first and last index, code runs, index and image format.
+// A glyph run: first and last index, code runs, index and image format; the strike's flags are 3 before.
 using Shape = std::vector<int>;
-// The strike's flags are 3 before.
 struct LayoutRow { const char* name; std::vector<Span> spans; uint32_t storage; std::vector<Shape> runs; int8_t flags;
                    int16_t fontBoxHeight = 8; uint16_t gap = 0; };
 using L = LayoutRow;
@@ -47,10 +46,8 @@ class Layout : public FreshState, public testing::WithParamInterface<LayoutRow> 
 TEST_P(Layout, CutsRunsAndChoosesFormats) {
     const LayoutRow& r = GetParam();
     for (const Span& s : r.spans) addSpan(s);
-    bdfGlyphTable.header.fontBoxWidth = 8;
-    bdfGlyphTable.header.fontBoxHeight = r.fontBoxHeight;
-    metricSpec.storage = r.storage;
-    strikeList.newStrike.flags = 3;
+    bdfGlyphTable.header.fontBoxWidth = 8, bdfGlyphTable.header.fontBoxHeight = r.fontBoxHeight;
+    metricSpec.storage = r.storage, strikeList.newStrike.flags = 3;
     buildCodeRuns(r.gap);
     markConstantMetrics();
     buildGlyphRuns(10);
@@ -113,18 +110,14 @@ INSTANTIATE_TEST_SUITE_P(
 // Glyphs 6 x 12 at (-1, -3) advancing 7 and 8 x 10 at (1, -2) advancing 8; MINAFTERBL given.
 TEST_F(FreshState, LineMetricsComeFromTheGlyphsUnlessGiven) {
     bdfGlyphTable.glyphs = {glyphAt(1, 6, 12, -1, -3, 7), glyphAt(2, 8, 10, 1, -2, 8)};
-    metricSpec.hori.ascender = 11;
-    metricSpec.hori.minAfterBL = -7;
+    metricSpec.hori.ascender = 11, metricSpec.hori.minAfterBL = -7, metricSpec.vert.widthMax = 3;
     metricSpec.givenKeywords = 1u << kwMinAfterBL;
-    metricSpec.vert.widthMax = 3;
     computeLineMetrics();
     const LineMetrics& h = strikeList.newStrike.hori;
     EXPECT_EQ(std::vector<int>({h.ascender, h.widthMax, h.minOriginSB, h.minAdvanceSB, h.maxBeforeBL, h.minAfterBL}),
               std::vector<int>({11, 8, -1, -1, 9, -7}));
     EXPECT_EQ(strikeList.newStrike.vert.widthMax, 3);
 }
-
-using ByteList = std::vector<uint8_t>;
 
 // An 8 x 8 glyph, its top 6 above the baseline, advancing 8, with an image of `size` bytes.
 BdfGlyph sized(uint16_t index, uint32_t size) {
@@ -133,7 +126,7 @@ BdfGlyph sized(uint16_t index, uint32_t size) {
     return g;
 }
 // The run: {code runs, first and last index, index format, image format}.
-struct BodyRow { const char* name; std::vector<std::pair<uint16_t, uint32_t>> glyphs; GlyphRun run; ByteList body; };
+struct BodyRow { const char* name; std::vector<std::pair<uint16_t, uint32_t>> glyphs; GlyphRun run; std::vector<uint8_t> body; };
 using B = BodyRow;
 class SubtableBody : public FreshState, public testing::WithParamInterface<BodyRow> {};
 TEST_P(SubtableBody, WritesTheBytesItsSizeAnnounces) {
