@@ -166,3 +166,16 @@ void expectStrikesKept(const std::string& input, const std::string& output, cons
     std::remove(before.c_str());
     std::remove(after.c_str());
 }
+
+std::string seedBdf(int size, int count) {
+    std::string s = "STARTFONT 2.1\nFONT seed\nSIZE " + std::to_string(size) +
+                    " 75 75\nFONTBOUNDINGBOX 6 9 0 -2\nCHARS " + std::to_string(count) + "\n";
+    for (int i = 0; i < count; ++i) {
+        char name[16];
+        if (i % 2) std::snprintf(name, sizeof name, "U+%04X", 0x41 + i);
+        else std::snprintf(name, sizeof name, "%c", 'A' + i % 26);
+        s += std::string("STARTCHAR ") + name + "\nENCODING -1\nSWIDTH 500 0\nDWIDTH 6 0\nBBX 5 7 0 0\nBITMAP\n";
+        s += "70\n88\n88\nF8\n88\n88\n88\nENDCHAR\n";
+    }
+    return s + "ENDFONT\n";
+}

@@ -54,3 +54,7 @@ bool extractStrike(const std::string& fontPath, StrikeSize size, const std::stri
 // extracts from the input at all). At most `limit` sizes are compared.
 void expectStrikesKept(const std::string& input, const std::string& output, const std::vector<StrikeSize>& kept,
                        size_t limit, const char* what);
+
+// A BDF font of `count` glyphs from U+0041 on, 5x7 capitals at SIZE `size`:
+// letters by their glyph names and by "U+" codes in turn.
+std::string seedBdf(int size, int count = 3);

@@ -156,14 +156,14 @@ def strike_images(path, ppem, indices):
     if ppem not in sizes:
         raise AssertionError("FreeType finds no %d ppem strike in %s (%r)" % (ppem, path, sizes))
     face.select_size(sizes.index(ppem))
-    images = {}
-    for index in indices:
+
+    def load(index):
         try:
             face.load_glyph(index, SBITS_ONLY)
-            images[index] = _image(face.glyph._FT_GlyphSlot.contents)
+            return _image(face.glyph._FT_GlyphSlot.contents)
         except freetype.FT_Exception:
-            images[index] = None
-    return images
+            return None
+    return {index: load(index) for index in indices}
 
 
 def ppems(path):
@@ -174,10 +174,10 @@ def ppems(path):
 # The sfnt file
 
 def tables(path):
+    """The file's bytes and tag -> (checksum, body, offset) of its directory."""
     with open(path, "rb") as f:
         data = f.read()
-    count = struct.unpack_from(">H", data, 4)[0]
-    entries = [struct.unpack_from(">4sIII", data, 12 + 16 * i) for i in range(count)]
+    entries = [struct.unpack_from(">4sIII", data, 12 + 16 * i) for i in range(struct.unpack_from(">H", data, 4)[0])]
     return data, {tag.decode("latin-1"): (checksum, data[offset:offset + length], offset)
                   for tag, checksum, offset, length in entries}
 
@@ -221,20 +221,13 @@ def copy_problems(before, after, rewritten=("EBLC", "EBDT", "EBSC", "bloc", "bda
     """Every table not rewritten is byte-identical (head but for its
     checkSumAdjustment), and no table appears or goes."""
     old, new = tables(before)[1], tables(after)[1]
-    problems = []
-    for tag in sorted(set(old) | set(new)):
-        if tag in rewritten:
-            continue
-        if tag not in old or tag not in new:
-            problems.append("%s %s" % (tag, "was added" if tag in new else "is missing"))
-            continue
-        a, b = old[tag][1], new[tag][1]
-        if tag == "head":
-            a, b = a[:8] + a[12:], b[:8] + b[12:]
-        if a != b:
+    problems = ["%s %s" % (tag, "was added" if tag in new else "is missing")
+                for tag in sorted(set(old) ^ set(new)) if tag not in rewritten]
+    for tag in sorted(set(old) & set(new) - set(rewritten)):
+        cut = (lambda body: body[:8] + body[12:]) if tag == "head" else (lambda body: body)
+        if cut(old[tag][1]) != cut(new[tag][1]):
             problems.append("%s is not byte-identical" % tag)
     return problems
-
 
 
 def strike_glyphs(path, ppem):

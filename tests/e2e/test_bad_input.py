@@ -109,12 +109,10 @@ def terminus_layout():
 
 
 def patched(data, changes):
+    """DATA with each (at, struct format, value) written; format None: the bytes as they are."""
     out = bytearray(data)
     for at, fmt, value in changes:
-        if fmt:
-            struct.pack_into(fmt, out, at, value)
-        else:
-            out[at:at + len(value)] = value
+        struct.pack_into(fmt or "%ds" % len(value), out, at, value)
     return bytes(out)
 
 

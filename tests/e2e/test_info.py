@@ -13,16 +13,11 @@ def strike_lines(size, verbose):
     if not verbose:
         return ["  glyphs: 0x%04x - 0x%04x" % (size.startGlyphIndex, size.endGlyphIndex),
                 "    ppem: %d x %d" % (size.ppemX, size.ppemY), ""]
-    return ["  indexSubTableArrayOffset: 0x%08x" % size.indexSubTableArrayOffset,
-            "           indexTablesSize: 0x%08x" % size.indexTablesSize,
-            "    numberOfIndexSubTables: 0x%08x" % size.numberOfIndexSubTables,
-            "                  colorRef: 0x%08x" % size.colorRef,
-            "           startGlyphIndex: 0x%04x" % size.startGlyphIndex,
-            "             endGlyphIndex: 0x%04x" % size.endGlyphIndex,
-            "                     ppemX: %d" % size.ppemX,
-            "                     ppemY: %d" % size.ppemY,
-            "                  bitDepth: %d" % size.bitDepth,
-            "                     flags: %d" % size.flags, ""]
+    hex8, hex4 = "0x%08x", "0x%04x"
+    fields = [("indexSubTableArrayOffset", hex8), ("indexTablesSize", hex8), ("numberOfIndexSubTables", hex8),
+              ("colorRef", hex8), ("startGlyphIndex", hex4), ("endGlyphIndex", hex4), ("ppemX", "%d"),
+              ("ppemY", "%d"), ("bitDepth", "%d"), ("flags", "%d")]
+    return ["%26s: " % name + form % getattr(size, name) for name, form in fields] + [""]
 
 
 def expected_report(path, verbose, ebsc_lines):

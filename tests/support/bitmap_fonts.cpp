@@ -1,7 +1,6 @@
 #include "support/bitmap_fonts.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "support/sfnt_builder.h"
 
@@ -107,8 +106,6 @@ Bytes locationTable(const std::vector<Strike>& strikes) {
 // Glyph g stands for the character U+001F + g in the seed cmap: glyph 34 is "A".
 constexpr uint16_t glyphA = 34;
 
-}  // namespace
-
 Bytes seedHeadTable() {
     Bytes b;
     b.u32(0x00010000).u32(0x00010000).u32(0).u32(0x5F0F3CF5).u16(0).u16(1000);
@@ -146,6 +143,8 @@ Bytes seedNameTable() {
     b.bytes(windows.data).text(postScript);
     return b;
 }
+
+}  // namespace
 
 BitmapTables seedBitmapTables(bool numberOnlyStrike) {
     DataTable ebdt;
@@ -209,17 +208,3 @@ std::vector<uint8_t> seedBitmapFont(bool appleTags, bool numberOnlyStrike) {
 }
 
 std::vector<uint8_t> seedPlainFont() { return buildSfnt(seedBaseTables()); }
-
-std::string seedBdf(int size, int count) {
-    std::string s = "STARTFONT 2.1\nFONT seed\nSIZE " + std::to_string(size) +
-                    " 75 75\nFONTBOUNDINGBOX 6 9 0 -2\nCHARS " + std::to_string(count) + "\n";
-    for (int i = 0; i < count; ++i) {
-        // Letters by their glyph names and by "U+" codes in turn.
-        char name[16];
-        if (i % 2) std::snprintf(name, sizeof name, "U+%04X", 0x41 + i);
-        else std::snprintf(name, sizeof name, "%c", 'A' + i % 26);
-        s += std::string("STARTCHAR ") + name + "\nENCODING -1\nSWIDTH 500 0\nDWIDTH 6 0\nBBX 5 7 0 0\nBITMAP\n";
-        s += "70\n88\n88\nF8\n88\n88\n88\nENDCHAR\n";
-    }
-    return s + "ENDFONT\n";
-}

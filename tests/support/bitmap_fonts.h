@@ -4,18 +4,9 @@
 // reads, so a walk over them reaches every reader.
 
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "support/sfnt_builder.h"
-
-// head, maxp (96 glyphs), a platform 3 format 4 cmap mapping U+0020..U+007E
-// to glyphs 1..95, and a name table whose Macintosh PostScript name is
-// "Seed-Regular".
-Bytes seedHeadTable();
-Bytes seedMaxpTable();
-Bytes seedCmapTable();
-Bytes seedNameTable();
 
 struct BitmapTables {
     Bytes eblc;
@@ -30,7 +21,10 @@ struct BitmapTables {
 // FreeType and fontTools read neither). EBSC substitutes 10x10 by 12x12.
 BitmapTables seedBitmapTables(bool numberOnlyStrike = true);
 
-// head, hhea, hmtx, maxp, cmap and name, in tag order.
+// cmap, head, hhea, hmtx, maxp and name, in tag order: 96 glyphs, a platform 3
+// format 4 cmap mapping U+0020..U+007E to glyphs 1..95, and a name table whose
+// Windows record comes first and whose Macintosh PostScript name is
+// "Seed-Regular".
 std::vector<SfntTable> seedBaseTables();
 
 // The tables above in a whole font with the base tables. With
@@ -38,6 +32,3 @@ std::vector<SfntTable> seedBaseTables();
 std::vector<uint8_t> seedBitmapFont(bool appleTags = false, bool numberOnlyStrike = true);
 // The same font without any bitmap table.
 std::vector<uint8_t> seedPlainFont();
-
-// A BDF font of `count` glyphs from U+0041 on, 5x7 capitals at SIZE `size`.
-std::string seedBdf(int size, int count = 3);

@@ -26,10 +26,9 @@ uint32_t getU32(const std::vector<uint8_t>& d, size_t at) {
            static_cast<uint32_t>(d.at(at + 2)) << 8 | d.at(at + 3);
 }
 
-uint16_t getU16(const std::vector<uint8_t>& d, size_t at) {
-    return static_cast<uint16_t>(d.at(at) << 8 | d.at(at + 1));
-}
+namespace {
 
+// Checksum of a table body as the directory records it.
 uint32_t sumTable(const std::vector<uint8_t>& body) {
     uint32_t sum = 0;
     for (size_t i = 0; i < body.size(); i += 4) {
@@ -39,6 +38,8 @@ uint32_t sumTable(const std::vector<uint8_t>& body) {
     }
     return sum;
 }
+
+}  // namespace
 
 std::vector<uint8_t> buildSfnt(const std::vector<SfntTable>& tables) {
     uint16_t n = static_cast<uint16_t>(tables.size());

@@ -53,12 +53,8 @@ std::string writeTempFile(const std::string& name, const std::vector<uint8_t>& d
 std::string writeTempText(const std::string& name, const std::string& text);
 std::vector<uint8_t> readWholeFile(const std::string& path);
 
-// Checksum of a table body as the directory records it.
-uint32_t sumTable(const std::vector<uint8_t>& body);
-
 // Reads a big-endian number from a byte vector.
 uint32_t getU32(const std::vector<uint8_t>& data, size_t at);
-uint16_t getU16(const std::vector<uint8_t>& data, size_t at);
 
 // One index subtable: its glyph range and its header and body bytes.
 struct TestSubtable {

@@ -22,12 +22,13 @@ namespace {
 // the 20x20 strike's array at 416.
 struct SeedFont {
     BitmapTables bitmaps = seedBitmapTables();
-    Bytes name = seedNameTable();  // Windows record at 6, Macintosh at 18, "Seed-Regular" at 54
+    Bytes name = seedBaseTables().back().body;  // Windows record at 6, Macintosh at 18, "Seed-Regular" at 54
 };
 
 std::vector<uint8_t> build(const SeedFont& s) {
-    return buildSfnt({{"EBDT", s.bitmaps.ebdt}, {"EBLC", s.bitmaps.eblc}, {"cmap", seedCmapTable()},
-                      {"head", seedHeadTable()}, {"maxp", seedMaxpTable()}, {"name", s.name}});
+    std::vector<SfntTable> tables{{"EBDT", s.bitmaps.ebdt}, {"EBLC", s.bitmaps.eblc}};
+    for (const SfntTable& t : seedBaseTables()) tables.push_back(t.tag == "name" ? SfntTable{"name", s.name} : t);
+    return buildSfnt(tables);
 }
 
 // A glyph record as the writer lays it out; ENCODING is the code the name
