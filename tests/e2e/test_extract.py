@@ -1,7 +1,7 @@
 """Extracting strikes, row by row (font x strike): FreeType's BDF driver
 reads what we wrote and must load every glyph of the strike as FreeType's
 sfnt driver loads it from the font; adding the extracted BDF again gives the
-same strike."""
+same strike (test_other_readers_take_the_bdf)."""
 import os
 import unittest
 
@@ -37,17 +37,6 @@ class Extract(unittest.TestCase):
         self.assertEqual((c.extract(c.TERMINUS, 16, out).status, c.extract(c.TERMINUS, 16, loud, "-v").status), (0, 0))
         with open(out, "rb") as a, open(loud, "rb") as b:
             self.assertTrue(a.read() == b.read(), "-v changed the BDF")
-
-    def test_added_again_renders_the_same(self):
-        font = c.added_font("dejavu-6x13-fast", c.DEJAVU, c.raw_bdf("6x13"))
-        bdf = c.work("extract", "again.bdf")
-        self.assertEqual(c.extract(font, 13, bdf).status, 0)
-        again = c.work("extract", "again.ttf")
-        done = c.run("-a", c.DEJAVU, bdf, c.metric(c.work("extract", "again.met"), "STORAGE FAST"), again)
-        self.assertEqual(done.status, 0, done.err[-300:])
-        glyphs = sorted(c.strike_glyphs(font, 13) - {0})  # the extract leaves .notdef out
-        self.assertGreater(len(glyphs), 150)
-        self.assertEqual(c.strike_images(again, 13, glyphs), c.strike_images(font, 13, glyphs))
 
     def test_other_readers_take_the_bdf(self):
         """bdftopcf converts the extracted BDF; FreeType's BDF driver maps

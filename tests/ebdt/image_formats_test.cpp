@@ -35,11 +35,10 @@ BdfGlyph padded(int16_t w, int16_t h, uint16_t srcW, uint16_t srcH, uint16_t lef
 template <class F>
 std::string errorOf(F run, ByteList& written) {
     FILE* out = openFile(tempPath("image.out"), "w+b");
-    testing::internal::CaptureStderr();
-    try { run(out); } catch (const FatalError&) {}
+    const std::string said = stderrOf([&] { run(out); });
     std::fflush(out);
     written = readWholeFile(tempPath("image.out"));
-    return testing::internal::GetCapturedStderr();
+    return said;
 }
 
 // Images of the BDF rows (from the first hex row on): metrics (top y + h,

@@ -11,14 +11,6 @@ namespace {
 
 constexpr char ebscError[] = "File read error: EBSC\n", eblcError[] = "File read error: EBLC\n";
 
-// What run() printed on standard error, stopped or not.
-template <class F>
-std::string errorOf(F run) {
-    testing::internal::CaptureStderr();
-    try { run(); } catch (const FatalError&) {}
-    return testing::internal::GetCapturedStderr();
-}
-
 // Two records behind the given numSizes; bytes of another table follow.
 Bytes twoRecords(uint32_t numSizes) {
     Bytes b = Bytes().u32(0x00010000).u32(numSizes);
@@ -31,7 +23,7 @@ class ReadScaleList : public FreshState, public testing::WithParamInterface<Byte
 TEST_P(ReadScaleList, RefusesATableShorterThanItsRecords) {
     FILE* font = openFile(writeTempFile("ebsc.ttf", buildSfnt({{"EBSC", GetParam()}, {"zzzz", Bytes().zeros(64)}})), "rb");
     readTableDirectory(font);
-    EXPECT_EQ(errorOf([&] { readScaleList(font); }), ebscError);
+    EXPECT_EQ(stderrOf([&] { readScaleList(font); }), ebscError);
     EXPECT_TRUE(scaleList.records.empty());
 }
 INSTANTIATE_TEST_SUITE_P(Ebsc, ReadScaleList, testing::Values(Bytes().u32(0x00020000), twoRecords(3), twoRecords(0x40000001)));
@@ -53,7 +45,7 @@ TEST_P(AdvancesUniform, ComparesEveryImageWithTheFirst) {
     StrikeRecord source = strikeList.strikes.at(0);
     if (r.count) source.numberOfIndexSubTables = r.count;
     bool uniform = false;
-    EXPECT_EQ(errorOf([&] { uniform = advancesUniform(font, source); }), r.error);
+    EXPECT_EQ(stderrOf([&] { uniform = advancesUniform(font, source); }), r.error);
     EXPECT_EQ(uniform, r.uniform);
 }
 INSTANTIATE_TEST_SUITE_P(

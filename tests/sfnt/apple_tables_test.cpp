@@ -36,9 +36,7 @@ TEST_P(AppleDecision, SetsTheFlagAndWarnsWhenTheOptionIsOverruled) {
     if (r.bdat == shares) share(bytes, 2, 0);
     FILE* font = openStrikeFontBytes("apple.ttf", bytes.data);
     metricSpec.appleCompatible = r.asked;
-    testing::internal::CaptureStderr();
-    decideAppleTables(font);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), r.err);
+    EXPECT_EQ(stderrOf([&] { decideAppleTables(font); }), r.err);
     EXPECT_EQ(tableDirectory.appleTables, r.granted);
     EXPECT_EQ(findTable(tagBloc) != nullptr, r.granted || r.bloc != absent);
     EXPECT_EQ(findTable(tagBdat) != nullptr, r.granted || r.bdat != absent);

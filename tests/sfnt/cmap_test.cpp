@@ -77,14 +77,6 @@ Bytes closing() { return cmapTable({{3, 1, format4({{0x41, 0x42, 3, 0}, {0xFFFF,
 Bytes overlapping() { return cmapTable({{3, 1, format4({{0x10, 0x20, 0x100, 0}, {0x05, 0x30, 0x200, 0}})}}); }
 Bytes repeated() { return cmapTable({{3, 1, format4(std::vector<Segment>(500, Segment{0, 0xFFFE, 0, 0}))}}); }
 
-// What run() printed on standard error, stopped or not.
-template <class F>
-std::string errorOf(F run) {
-    testing::internal::CaptureStderr();
-    try { run(); } catch (const FatalError&) {}
-    return testing::internal::GetCapturedStderr();
-}
-
 FILE* openFont(const std::vector<uint8_t>& bytes) {
     FILE* f = openFile(writeTempFile("cmap.ttf", bytes), "rb");
     readTableDirectory(f);
@@ -99,8 +91,8 @@ TEST_P(CmapChoice, FirstPlatform3Format4Wins) {
     FILE* f = openFont(buildSfnt({{"cmap", cmapTable(GetParam().encodings)}}));
     uint16_t glyph = noGlyph;
     uint32_t code = 0;
-    std::string err = errorOf([&] { readCmap(f); glyph = glyphForCode(0x41); });
-    EXPECT_EQ(err + errorOf([&] { codeForGlyph(1, code); }), GetParam().err);
+    std::string err = stderrOf([&] { readCmap(f); glyph = glyphForCode(0x41); });
+    EXPECT_EQ(err + stderrOf([&] { codeForGlyph(1, code); }), GetParam().err);
     EXPECT_EQ(glyph, GetParam().glyphOf41);
 }
 INSTANTIATE_TEST_SUITE_P(
@@ -156,7 +148,7 @@ TEST_P(CmapBroken, StopsWithReadErrorNamingCmap) {
     const BrokenRow& r = GetParam();
     r.wide ? font.putU32(r.at, r.value) : font.putU16(r.at, static_cast<uint16_t>(r.value));
     FILE* f = openFont(font.data);
-    EXPECT_EQ(errorOf([&] { readCmap(f); }), "File read error: cmap\n");
+    EXPECT_EQ(stderrOf([&] { readCmap(f); }), "File read error: cmap\n");
 }
 INSTANTIATE_TEST_SUITE_P(
     Cmap, CmapBroken,

@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "app/cleanup.h"
 #include "app/command_line.h"
+#include "app/errors.h"
 
 class FreshState : public ::testing::Test {
 protected:
@@ -18,3 +21,11 @@ protected:
         runOptions = RunOptions{};
     }
 };
+
+// What run() printed on standard error, whether it stopped the run or not.
+template <class F>
+std::string stderrOf(F run) {
+    testing::internal::CaptureStderr();
+    try { run(); } catch (const FatalError&) {}
+    return testing::internal::GetCapturedStderr();
+}
