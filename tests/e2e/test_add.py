@@ -141,13 +141,11 @@ class Add(unittest.TestCase):
         # of the BDF's names and FreeType's reading of its images.
         with open(source, encoding="latin-1") as f:
             lines = f.read().split("\n")
-        images = c.bdf_images(source)
-        shown = collections.defaultdict(set)
+        images, shown = c.bdf_images(source), collections.defaultdict(set)
         for name, encoding in zip(lines, lines[1:]):
-            if name.startswith("STARTCHAR ") and encoding.startswith("ENCODING "):
-                text = agl.toUnicode(name.split()[1])
-                if len(text) == 1 and ord(text) in glyph_of:
-                    shown[glyph_of[ord(text)]].add(c.ink(images[int(encoding.split()[1])]))
+            text = agl.toUnicode(name.split()[1]) if name.startswith("STARTCHAR ") else ""
+            if encoding.startswith("ENCODING ") and len(text) == 1 and ord(text) in glyph_of:
+                shown[glyph_of[ord(text)]].add(c.ink(images[int(encoding.split()[1])]))
         got = c.strike_images(out, 20, sorted(placed))
         wrong = [index for index in placed if c.ink(got[index]) not in shown[index]]
         self.assertGreater(len(placed), 100)

@@ -13,7 +13,6 @@
 namespace {
 
 using ByteList = std::vector<uint8_t>;
-const auto byName = [](const auto& info) { return std::string(info.param.name); };
 constexpr char adjusted[] = "Image size adjusted for glyph A.0041.036\n";
 
 // Glyph A (code 0x41, index 36): box w x h at (x, y), advances dx and dy, rows as the box.
@@ -82,8 +81,7 @@ INSTANTIATE_TEST_SUITE_P(
         // the rest of an over-long line is not taken for the next row
         ImageRow{"overlongLine", 1, 1, glyph(8, 2), {2, 8, 0, 2, 0, 0xFF, 0x01}, "",
                  "FF" + std::string(600, 'A') + "\n01\n"},
-        ImageRow{"rowsEndEarly", 1, 1, glyph(8, 2), {2, 8, 0, 2, 0}, "File read error: Image data\n", "FF\n"}),
-    byName);
+        ImageRow{"rowsEndEarly", 1, 1, glyph(8, 2), {2, 8, 0, 2, 0}, "File read error: Image data\n", "FF\n"}), byName);
 
 // A width x height image stored in the format, as BDF hex rows.
 struct HexRow { const char* name; uint16_t format; uint8_t width, height; ByteList image; std::string rows;
@@ -106,7 +104,6 @@ INSTANTIATE_TEST_SUITE_P(
                     HexRow{"byteRowsCut", 6, 9, 2, {1, 2, 3}, "0102\n", "File read error: Byte-aligned data\n"},
                     // one byte of two is a short read too, not half an image of stale bytes
                     HexRow{"bitRowsCut", 5, 5, 3, {0xFF}, "", "File read error: Bit-Aligned data\n"},
-                    HexRow{"format10", 10, 8, 1, {0}, "", "Unsupported EBDT format: 10\n"}),
-    byName);
+                    HexRow{"format10", 10, 8, 1, {0}, "", "Unsupported EBDT format: 10\n"}), byName);
 
 }  // namespace

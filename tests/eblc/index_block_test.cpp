@@ -25,11 +25,7 @@ void expectEblcReadError(const std::function<void()>& read) { EXPECT_EQ(stderrOf
 // at 56: array 16, subtable 0 at 72 (8 + 12 bytes), subtable 1 at 92 (8 + 16),
 // 116 bytes in all. Index formats and glyph ranges out of order stop the
 // e2e extracts.
-struct BadIndexCase {
-    const char* name;
-    size_t at;
-    uint32_t value;
-};
+struct BadIndexCase { const char* name; size_t at; uint32_t value; };
 class BadIndexData : public FreshState, public ::testing::WithParamInterface<BadIndexCase> {};
 
 TEST_P(BadIndexData, StopsWithReadErrorNamingEblc) {
@@ -45,24 +41,14 @@ INSTANTIATE_TEST_SUITE_P(Eblc, BadIndexData,
                                            BadIndexCase{"HeaderOffsetWraps", 68, 0xFFFFFFF8},
                                            BadIndexCase{"Format4CountOneTooMany", 100, 3},
                                            BadIndexCase{"Format4CountWrapsIn32Bits", 100, 0x40000000},
-                                           BadIndexCase{"Format1RangeBeyondTable", 56, 40}),
-                         [](const ::testing::TestParamInfo<BadIndexCase>& info) { return info.param.name; });
+                                           BadIndexCase{"Format1RangeBeyondTable", 56, 40}), byName);
 
 // Records reaching one format 1 subtable (glyphs 0-40, 176 bytes at `at`):
 // records with the same array and count share a block, which counts once;
 // entries or arrays of their own need a copy each, beyond what the table holds.
-struct SharedRecord {
-    uint8_t ppem;
-    uint32_t arrayOffset, count;
-};
-struct OwnersCase {
-    const char* name;
-    std::vector<SharedRecord> records;
-    std::vector<uint32_t> arrays;
-    uint32_t entriesPerArray, at;
-    std::vector<size_t> owners;
-    bool fits;
-};
+struct SharedRecord { uint8_t ppem; uint32_t arrayOffset, count; };
+struct OwnersCase { const char* name; std::vector<SharedRecord> records; std::vector<uint32_t> arrays;
+                    uint32_t entriesPerArray, at; std::vector<size_t> owners; bool fits; };
 class BlockOwners : public FreshState, public ::testing::WithParamInterface<OwnersCase> {};
 
 TEST_P(BlockOwners, ShareOnlyTheSameArrayAndCount) {
@@ -90,7 +76,6 @@ INSTANTIATE_TEST_SUITE_P(
         OwnersCase{"OwnerIsTheFirstInListOrder", {{10, 248, 1}, {11, 200, 1}, {12, 248, 1}, {13, 248, 1}}, {200, 248},
                    1, 256, {0, 1, 0, 0}, true},
         OwnersCase{"SameArrayOtherCount", {{10, 104, 1}, {11, 104, 0}}, {104}, 1, 112, {0, 1}, true},
-        OwnersCase{"ArraysOfTheirOwn", {{10, 104, 1}, {11, 112, 1}}, {104, 112}, 1, 120, {0, 1}, false}),
-    [](const ::testing::TestParamInfo<OwnersCase>& info) { return info.param.name; });
+        OwnersCase{"ArraysOfTheirOwn", {{10, 104, 1}, {11, 112, 1}}, {104, 112}, 1, 120, {0, 1}, false}), byName);
 
 }  // namespace

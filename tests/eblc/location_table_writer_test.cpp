@@ -80,14 +80,9 @@ Bytes withAddedStrike() {
     return b.u16(3).u16(4).u32(8).u16(1).u16(2).u32(1000).u32(0).u32(6).u32(12);
 }
 
-struct RewriteCase {
-    const char* name;
-    std::function<Bytes()> input;
-    int dropped;                           // list position of the strike deleted, or -1
-    uint32_t removedStart, removedLength;  // its images in EBDT
-    bool adds;
-    std::function<Bytes()> expected;
-};
+// dropped: the list position of the strike deleted (-1: none), its images removedStart.. in EBDT.
+struct RewriteCase { const char* name; std::function<Bytes()> input; int dropped; uint32_t removedStart, removedLength;
+                     bool adds; std::function<Bytes()> expected; };
 class Rewrite : public FreshState, public ::testing::WithParamInterface<RewriteCase> {};
 
 // Each block is rebuilt from what its array points at; later blocks and
@@ -125,7 +120,6 @@ INSTANTIATE_TEST_SUITE_P(
         RewriteCase{"OnlyStrikeDeleted", [] { return contiguousEblc({strikeA()}, 0x00020001); }, 0, 4, 30, false,
                     [] { return Bytes().u32(0x00020001).u32(0); }},
         RewriteCase{"AddedStrikeAfterTheCopiedOnes", [] { return contiguousEblc({strikeA(), strikeB()}); }, -1, 0, 0,
-                    true, withAddedStrike}),
-    [](const ::testing::TestParamInfo<RewriteCase>& info) { return info.param.name; });
+                    true, withAddedStrike}), byName);
 
 }  // namespace

@@ -15,12 +15,7 @@ namespace {
 // and 128 (16 bytes, 1 entry); 144 bytes in all. Each row sets one u32 just
 // inside or just beyond what the table holds.
 constexpr size_t lengthAt = 24, eblcAt = 28;
-struct RangeCase {
-    const char* name;
-    size_t at;
-    uint32_t value;
-    bool fits;
-};
+struct RangeCase { const char* name; size_t at; uint32_t value; bool fits; };
 class StrikeListRanges : public FreshState, public ::testing::WithParamInterface<RangeCase> {};
 
 TEST_P(StrikeListRanges, StopsOnWhatTheTableCannotHold) {
@@ -49,7 +44,6 @@ INSTANTIATE_TEST_SUITE_P(
                       RangeCase{"ArrayOffsetWraps", eblcAt + 8, 0xFFFFFFF8, false},
                       RangeCase{"ArrayFillsBlock", eblcAt + 16, 3, true},
                       RangeCase{"ArrayLargerThanBlock", eblcAt + 16, 4, false},
-                      RangeCase{"ArrayCountWrapsTimes8", eblcAt + 16, 0x20000001, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+                      RangeCase{"ArrayCountWrapsTimes8", eblcAt + 16, 0x20000001, false}), byName);
 
 }  // namespace

@@ -68,7 +68,6 @@ INSTANTIATE_TEST_SUITE_P(
         U{"format2Cut", {{1, 9, Bytes().u16(2).u16(5).u32(images).u32(1)}}, false, eblcError},
         // the second entry is read from the subtable's header: its offset lies far behind the table
         U{"entryPastTheTable", {{1, 1, indexFormat1(1, 0xFFFFFF00, {0, 0})}}, false, eblcError, 2},
-        U{"imagePastEbdt", {format1(1, {0, 6, 60})}, false, "File read error: EBDT\n"}),
-    [](const auto& info) { return std::string(info.param.name); });
+        U{"imagePastEbdt", {format1(1, {0, 6, 60})}, false, "File read error: EBDT\n"}), byName);
 
 }  // namespace

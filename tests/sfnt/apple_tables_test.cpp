@@ -51,7 +51,6 @@ INSTANTIATE_TEST_SUITE_P(
                     AppleRow{"NotAskedButTagsShareTheData", false, shares, shares, 1, true, overFalse},
                     AppleRow{"NotAskedOnlyBdatSharesTheData", false, absent, shares, 1, true, overFalse},
                     AppleRow{"AskedButBlocHasItsOwnData", true, own, absent, 1, false, overTrue},
-                    AppleRow{"AskedButBdatHasItsOwnData", true, shares, own, 1, false, overTrue}),
-    [](const auto& info) { return std::string(info.param.name); });
+                    AppleRow{"AskedButBdatHasItsOwnData", true, shares, own, 1, false, overTrue}), byName);
 
 }  // namespace

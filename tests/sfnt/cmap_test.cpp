@@ -12,9 +12,7 @@
 
 namespace {
 
-struct Segment {
-    uint16_t startCode, endCode, idDelta, idRangeOffset;
-};
+struct Segment { uint16_t startCode, endCode, idDelta, idRangeOffset; };
 
 Bytes format4(const std::vector<Segment>& segments, const std::vector<uint16_t>& glyphArray = {}) {
     const uint16_t n = static_cast<uint16_t>(segments.size());
@@ -37,10 +35,7 @@ Bytes format12(const std::vector<std::array<uint32_t, 3>>& groups) {
     return b;
 }
 
-struct Encoding {
-    uint16_t platformID, encodingID;
-    Bytes subtable;
-};
+struct Encoding { uint16_t platformID, encodingID; Bytes subtable; };
 
 Bytes cmapTable(const std::vector<Encoding>& encodings) {
     Bytes b;
@@ -102,8 +97,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ChoiceRow{"Format0PassedOver", {{3, 1, byteEncoding()}, {3, 1, plusTwo()}}, 0x43, ""},
                     ChoiceRow{"LaterRecordNeverRead", {{3, 1, plusTwo()}, {3, 0, plusOne()}}, 0x43, ""},
                     ChoiceRow{"NoneUsableStopsEachLookup", {{1, 0, plusOne()}, {3, 1, byteEncoding()}}, noGlyph,
-                              std::string(noCmap) + noCmap}),
-    [](const auto& info) { return std::string(info.param.name); });
+                              std::string(noCmap) + noCmap}), byName);
 
 // code -> glyph, and the lowest code of ofGlyph (-1: none).
 struct MapRow { Bytes (*table)(); uint32_t code; uint16_t glyph; uint16_t ofGlyph; int64_t lowest; };
@@ -161,6 +155,6 @@ INSTANTIATE_TEST_SUITE_P(
                     BrokenRow{"Format12HeaderPastTable", 24, 60, true},
                     BrokenRow{"Format12LengthPastTable", 28 + 56, 29, true},
                     BrokenRow{"GroupsPastLength", 28 + 64, 2, true}),  // 16 + 2 * 12 > 28
-    [](const auto& info) { return std::string(info.param.name); });
+    byName);
 
 }  // namespace

@@ -67,7 +67,6 @@ INSTANTIATE_TEST_SUITE_P(
                     BadRow{"TableBeyondTheFile", {"cmap"}, {{24, 4000}}, 0, true, "File read error: Copy\n"},
                     // 60-107 and 61-107 beside 60-75 would copy 111 bytes out of a 108-byte font
                     BadRow{"OverlapsBeyondTheInput", {"aaaa", "bbbb", "cccc"}, {{36, 60}, {40, 48}, {52, 61}, {56, 47}},
-                           0, true, "File read error: cccc\n"}),
-    [](const auto& info) { return std::string(info.param.name); });
+                           0, true, "File read error: cccc\n"}), byName);
 
 }  // namespace

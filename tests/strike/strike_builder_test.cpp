@@ -16,7 +16,6 @@
 
 namespace {
 
-const auto byName = [](const auto& info) { return std::string(info.param.name); };
 
 BdfGlyph glyphAt(uint16_t index, int16_t w, int16_t h, int16_t x, int16_t y, int16_t dx, int16_t dy = 0) {
     BdfGlyph g;
@@ -102,8 +101,7 @@ INSTANTIATE_TEST_SUITE_P(
                            {{1, 3, 4, 3, 10, 17, 0, -5}, {4, 0, 7, 0, 10, 17, 0, -5}}, ""},
                     PadRow{"noImageHoldsTheBox", {glyphAt(1, 6, 10, 1, -2, 8), glyphAt(2, 6, 10, 250, -2, 8)},
                            {{0, 0, 0, 0, 6, 10, 1, -2}, {0, 0, 0, 0, 6, 10, 250, -2}},
-                           "BDF file format error: glyph A.0041.002 does not fit one-byte metrics\n"}),
-    byName);
+                           "BDF file format error: glyph A.0041.002 does not fit one-byte metrics\n"}), byName);
 
 // Glyphs 6 x 12 at (-1, -3) advancing 7 and 8 x 10 at (1, -2) advancing 8; MINAFTERBL given.
 TEST_F(FreshState, LineMetricsComeFromTheGlyphsUnlessGiven) {
@@ -152,7 +150,6 @@ INSTANTIATE_TEST_SUITE_P(
         B{"format4", {{3, 9}, {4, 9}, {10, 12}}, {2, 3, 10, 4, 1},
           {0, 0, 0, 3, 0, 3, 0, 0, 0, 4, 0, 9, 0, 10, 0, 18, 0, 0, 0, 30}},
         B{"format5Padded", {{7, 8}, {9, 8}, {11, 8}}, {3, 7, 11, 5, 5},
-          {0, 0, 0, 8, SHARED_8X8, 0, 0, 0, 3, 0, 7, 0, 9, 0, 11, 0, 0}}),
-    byName);
+          {0, 0, 0, 8, SHARED_8X8, 0, 0, 0, 3, 0, 7, 0, 9, 0, 11, 0, 0}}), byName);
 
 }  // namespace

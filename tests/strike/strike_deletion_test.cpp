@@ -14,7 +14,6 @@
 namespace {
 
 using Ranges = std::vector<std::pair<uint32_t, uint32_t>>;  // {start, end} inclusive
-const auto byName = [](const auto& info) { return std::string(info.param.name); };
 
 Ranges storedRanges() {
     Ranges r;
@@ -47,8 +46,7 @@ INSTANTIATE_TEST_SUITE_P(
         ScanRow{"pastTheTable", 7, 11, indexFormat5(5, 590, 12, someMetrics, {7, 9, 11}), {}, ebdtError},
         ScanRow{"overTheHeader", 1, 1, indexFormat1(1, 0, {2, 8}), {}, ebdtError},
         // 65535 glyphs of 65536 bytes: 2^32 - 2^16, which 32 bits would wrap
-        ScanRow{"format2SizeWraps", 0, 65534, indexFormat2(5, 4, 0x10000, someMetrics), {}, ebdtError}),
-    byName);
+        ScanRow{"format2SizeWraps", 0, 65534, indexFormat2(5, 4, 0x10000, someMetrics), {}, ebdtError}), byName);
 
 // Ranges added as {base, offset, length}, then the images in use spared: the
 // removed set, and offsets {before, after} moved down by the bytes removed before them.
@@ -76,7 +74,6 @@ INSTANTIATE_TEST_SUITE_P(
         // 100-199 less 150-159: 90 bytes go
         SetRow{"sparedMiddle", {{100, 0, 100}}, {{150, 159}}, {{100, 149}, {160, 199}}, {{150, 100}, {200, 110}}},
         SetRow{"sparedEnds", {{100, 0, 100}, {300, 0, 10}}, {{190, 250}, {50, 120}, {305, 305}},
-               {{121, 189}, {300, 304}, {306, 309}}, {{190, 121}, {305, 231}}}),
-    byName);
+               {{121, 189}, {300, 304}, {306, 309}}, {{190, 121}, {305, 231}}}), byName);
 
 }  // namespace

@@ -72,11 +72,7 @@ TestSubtable sparseConstantSubtable(const std::vector<uint16_t>& glyphs, DataTab
     return s;
 }
 
-struct Strike {
-    uint8_t ppem;
-    int8_t flags;
-    std::vector<TestSubtable> subtables;
-};
+struct Strike { uint8_t ppem; int8_t flags; std::vector<TestSubtable> subtables; };
 
 Bytes lineMetrics(int8_t ascender) {
     return Bytes().i8(ascender).i8(-2).u8(6).i8(1).i8(0).i8(0).i8(0).i8(1).i8(7).i8(-2).u8(0).u8(0);

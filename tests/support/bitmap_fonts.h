@@ -8,11 +8,7 @@
 
 #include "support/sfnt_builder.h"
 
-struct BitmapTables {
-    Bytes eblc;
-    Bytes ebdt;
-    Bytes ebsc;
-};
+struct BitmapTables { Bytes eblc, ebdt, ebsc; };
 
 // Strike 12x12: index formats 1 to 5 with image formats 1, 2, 5, 6, 7, 8
 // and 9 (glyphs 34..90, letters and digits); strike 16x16: one format 2

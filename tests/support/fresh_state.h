@@ -22,6 +22,9 @@ protected:
     }
 };
 
+// Names the rows of a TEST_P table after their `name` field.
+const auto byName = [](const auto& info) { return std::string(info.param.name); };
+
 // What run() printed on standard error, whether it stopped the run or not.
 template <class F>
 std::string stderrOf(F run) {

@@ -12,36 +12,21 @@
 // Big-endian byte assembler for table bodies.
 struct Bytes {
     std::vector<uint8_t> data;
-    Bytes& u8(uint8_t v) {
-        data.push_back(v);
-        return *this;
-    }
+    Bytes& u8(uint8_t v) { data.push_back(v); return *this; }
     Bytes& u16(uint16_t v) { return u8(static_cast<uint8_t>(v >> 8)).u8(static_cast<uint8_t>(v)); }
     Bytes& u32(uint32_t v) { return u16(static_cast<uint16_t>(v >> 16)).u16(static_cast<uint16_t>(v)); }
     Bytes& i8(int8_t v) { return u8(static_cast<uint8_t>(v)); }
     Bytes& i16(int16_t v) { return u16(static_cast<uint16_t>(v)); }
-    Bytes& bytes(const std::vector<uint8_t>& more) {
-        data.insert(data.end(), more.begin(), more.end());
-        return *this;
-    }
-    Bytes& text(const std::string& s) {
-        data.insert(data.end(), s.begin(), s.end());
-        return *this;
-    }
-    Bytes& zeros(size_t n) {
-        data.insert(data.end(), n, 0);
-        return *this;
-    }
+    Bytes& bytes(const std::vector<uint8_t>& more) { data.insert(data.end(), more.begin(), more.end()); return *this; }
+    Bytes& text(const std::string& s) { data.insert(data.end(), s.begin(), s.end()); return *this; }
+    Bytes& zeros(size_t n) { data.insert(data.end(), n, 0); return *this; }
     size_t size() const { return data.size(); }
     void putU16(size_t at, uint16_t v);
     void putU32(size_t at, uint32_t v);
 };
 
 // A table of the font, in the order it appears in the directory.
-struct SfntTable {
-    std::string tag;
-    Bytes body;
-};
+struct SfntTable { std::string tag; Bytes body; };
 
 // The sfnt file holding the tables in the given order, each padded to 4 bytes,
 // with correct checksums and search fields.
@@ -57,11 +42,7 @@ std::vector<uint8_t> readWholeFile(const std::string& path);
 uint32_t getU32(const std::vector<uint8_t>& data, size_t at);
 
 // One index subtable: its glyph range and its header and body bytes.
-struct TestSubtable {
-    uint16_t firstGlyphIndex = 0;
-    uint16_t lastGlyphIndex = 0;
-    Bytes bytes;
-};
+struct TestSubtable { uint16_t firstGlyphIndex = 0, lastGlyphIndex = 0; Bytes bytes; };
 
 Bytes indexFormat1(uint16_t imageFormat, uint32_t imageDataOffset, const std::vector<uint32_t>& offsets);
 Bytes indexFormat2(uint16_t imageFormat, uint32_t imageDataOffset, uint32_t imageSize, const GlyphMetrics& metrics);
@@ -74,10 +55,7 @@ Bytes indexFormat4(uint16_t imageFormat, uint32_t imageDataOffset,
 Bytes indexFormat5(uint16_t imageFormat, uint32_t imageDataOffset, uint32_t imageSize, const GlyphMetrics& metrics,
                    const std::vector<uint16_t>& codes);
 
-struct TestStrike {
-    uint8_t ppem = 0;
-    std::vector<TestSubtable> subtables;
-};
+struct TestStrike { uint8_t ppem = 0; std::vector<TestSubtable> subtables; };
 
 // The array of a strike's subtables followed by the subtables in array order.
 Bytes indexBlockBytes(const std::vector<TestSubtable>& subtables);

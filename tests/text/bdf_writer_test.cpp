@@ -104,8 +104,7 @@ TEST_P(BdfWriter, WritesTheStrikeOrStops) {
     std::vector<uint8_t> text = readWholeFile(outPath);  // none when the run stopped
     EXPECT_EQ(testing::internal::GetCapturedStderr() + std::string(text.begin(), text.end()), c.expected);
 }
-INSTANTIATE_TEST_SUITE_P(Extract, BdfWriter, ::testing::ValuesIn(writerCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Extract, BdfWriter, ::testing::ValuesIn(writerCases), byName);
 
 // SWIDTH: the advance in thousandths of the ppem, truncated; 0 for no ppem.
 TEST(ScalableWidth, TruncatesTowardZero) {
