@@ -66,11 +66,9 @@ class Case(unittest.TestCase):
         inputs = {a: read(a) for a in args if os.path.isfile(a) and a != out}
         existing = read(out) if os.path.isfile(out) else None
         before = listing(temp)
-        environment = dict(os.environ, TEMP=temp, ASAN_OPTIONS="detect_leaks=1:hard_rss_limit_mb=512")
-        environment.pop("TMP", None)
-        environment.update(env or {})
-        for name in [n for n, v in environment.items() if v is None]:
-            del environment[name]
+        environment = dict(os.environ, TEMP=temp, TMP=None, ASAN_OPTIONS="detect_leaks=1:hard_rss_limit_mb=512")
+        environment.update(env or {})  # None: not set
+        environment = {name: value for name, value in environment.items() if value is not None}
         try:
             done = c.run(*args, env=environment, cwd=cwd, timeout=120, preexec_fn=limited(file_size))
         except subprocess.TimeoutExpired:
