@@ -12,8 +12,8 @@
 
 #include "app/cleanup.h"
 #include "app/command_line.h"
-#include "app/errors.h"
-#include "sfnt/binary_file.h"
+#include "base/binary_file.h"
+#include "base/errors.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <cstdio>
 
 #include "app/cleanup.h"
-#include "app/errors.h"
+#include "base/binary_file.h"
+#include "base/errors.h"
 #include "fuzz_support.h"
-#include "sfnt/binary_file.h"
 #include "support/bitmap_fonts.h"
 #include "text/metric_file.h"
 

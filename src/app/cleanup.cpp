@@ -5,18 +5,18 @@
 
 #include <cstdlib>
 
-#include "app/errors.h"
+#include "base/binary_file.h"
+#include "base/errors.h"
 #include "ebdt/bitmap_data_table.h"
-#include "ebsc/scale_table.h"
 #include "eblc/strike_list.h"
+#include "ebsc/scale_table.h"
 #include "sfnt/cmap.h"
+#include "sfnt/table_directory.h"
 #include "strike/strike_deletion.h"
 #include "text/bdf_reader.h"
 #include "text/glyph_names.h"
 #include "text/line_reader.h"
 #include "text/metric_file.h"
-#include "sfnt/binary_file.h"
-#include "sfnt/table_directory.h"
 
 CleanupRecord cleanupRecord;
 

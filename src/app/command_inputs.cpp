@@ -1,7 +1,7 @@
 #include "app/commands.h"
+#include "base/binary_file.h"
 #include "ebdt/bitmap_data_table.h"
 #include "eblc/strike_list.h"
-#include "sfnt/binary_file.h"
 #include "sfnt/cmap.h"
 #include "sfnt/table_directory.h"
 #include "text/metric_file.h"

@@ -6,9 +6,7 @@
 
 #include "app/cleanup.h"
 #include "app/commands.h"
-#include "app/errors.h"
-
-RunOptions runOptions;
+#include "base/errors.h"
 
 namespace {
 

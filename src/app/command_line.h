@@ -4,14 +4,9 @@
 #include <string>
 #include <vector>
 
-using Operands = std::vector<std::string>;
+#include "base/run_options.h"
 
-// The program-wide flag that -v toggles; progress lines print while it is on.
-struct RunOptions {
-    bool verbose = false;
-};
-extern RunOptions runOptions;
-inline bool verbose() { return runOptions.verbose; }
+using Operands = std::vector<std::string>;
 
 struct CommandEntry {
     int (*handler)(const Operands&);

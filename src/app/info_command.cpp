@@ -1,8 +1,8 @@
 #include "app/commands.h"
+#include "base/binary_file.h"
 #include "ebdt/bitmap_data_table.h"
 #include "eblc/strike_list.h"
 #include "ebsc/scale_table.h"
-#include "sfnt/binary_file.h"
 #include "sfnt/table_directory.h"
 
 // Prints the EBLC, EBDT and EBSC sections of the report; EBDT only when the

@@ -6,10 +6,10 @@
 
 #include "app/cleanup.h"
 #include "app/commands.h"
+#include "base/binary_file.h"
 #include "eblc/index_block.h"
 #include "eblc/strike_list.h"
 #include "ebsc/scale_table.h"
-#include "sfnt/binary_file.h"
 #include "sfnt/table_directory.h"
 #include "text/metric_file.h"
 

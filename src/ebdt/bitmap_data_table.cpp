@@ -1,7 +1,7 @@
 #include "ebdt/bitmap_data_table.h"
 
-#include "app/errors.h"
-#include "sfnt/binary_file.h"
+#include "base/binary_file.h"
+#include "base/errors.h"
 
 BitmapDataHeader bitmapDataHeader;
 

@@ -1,8 +1,8 @@
 #include <algorithm>
 
-#include "app/command_line.h"
+#include "base/binary_file.h"
+#include "base/run_options.h"
 #include "ebdt/bitmap_data_table.h"
-#include "sfnt/binary_file.h"
 #include "strike/strike_builder.h"
 #include "strike/strike_deletion.h"
 

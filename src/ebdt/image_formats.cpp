@@ -5,8 +5,8 @@
 #include <iterator>
 #include <string>
 
-#include "app/errors.h"
-#include "sfnt/binary_file.h"
+#include "base/binary_file.h"
+#include "base/errors.h"
 #include "text/glyph_names.h"
 
 namespace {

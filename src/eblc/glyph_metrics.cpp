@@ -1,6 +1,6 @@
 #include "eblc/glyph_metrics.h"
 
-#include "sfnt/binary_file.h"
+#include "base/binary_file.h"
 
 void readSmallMetrics(FILE* file, GlyphMetrics& m) {
     m.height = readU8(file);

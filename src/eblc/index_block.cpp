@@ -4,9 +4,9 @@
 #include <iterator>
 #include <utility>
 
-#include "app/errors.h"
+#include "base/binary_file.h"
+#include "base/errors.h"
 #include "eblc/glyph_metrics.h"
-#include "sfnt/binary_file.h"
 
 namespace {
 

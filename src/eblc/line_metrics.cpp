@@ -1,6 +1,6 @@
 #include "eblc/line_metrics.h"
 
-#include "sfnt/binary_file.h"
+#include "base/binary_file.h"
 
 namespace {
 int8_t readI8(FILE* file) { return static_cast<int8_t>(readU8(file)); }

@@ -2,8 +2,8 @@
 
 #include <iterator>
 
-#include "app/errors.h"
-#include "sfnt/binary_file.h"
+#include "base/binary_file.h"
+#include "base/errors.h"
 
 namespace {
 

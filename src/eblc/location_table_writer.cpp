@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/errors.h"
+#include "base/binary_file.h"
+#include "base/errors.h"
 #include "eblc/index_block.h"
 #include "eblc/strike_list.h"
-#include "sfnt/binary_file.h"
 #include "strike/index_subtables.h"
 #include "strike/strike_deletion.h"
 

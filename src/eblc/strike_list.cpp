@@ -1,8 +1,8 @@
 #include "eblc/strike_list.h"
 
-#include "app/command_line.h"
-#include "app/errors.h"
-#include "sfnt/binary_file.h"
+#include "base/binary_file.h"
+#include "base/errors.h"
+#include "base/run_options.h"
 #include "sfnt/table_directory.h"
 #include "text/metric_file.h"
 

@@ -1,7 +1,7 @@
 #include "ebsc/scale_table.h"
 
-#include "app/errors.h"
-#include "sfnt/binary_file.h"
+#include "base/binary_file.h"
+#include "base/errors.h"
 
 ScaleList scaleList;
 

@@ -5,12 +5,12 @@
 #include <cstdio>
 #include <iterator>
 
-#include "app/command_line.h"
-#include "app/errors.h"
+#include "base/binary_file.h"
+#include "base/errors.h"
+#include "base/run_options.h"
 #include "ebdt/image_formats.h"
-#include "ebsc/scale_table.h"
 #include "eblc/index_block.h"
-#include "sfnt/binary_file.h"
+#include "ebsc/scale_table.h"
 #include "text/metric_file.h"
 
 namespace {

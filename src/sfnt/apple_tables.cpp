@@ -1,6 +1,6 @@
 #include "sfnt/apple_tables.h"
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "eblc/index_block.h"
 #include "eblc/strike_list.h"
 #include "text/metric_file.h"

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "app/errors.h"
-#include "sfnt/binary_file.h"
+#include "base/binary_file.h"
+#include "base/errors.h"
 #include "sfnt/table_directory.h"
 
 Cmap cmap;

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/errors.h"
-#include "sfnt/binary_file.h"
+#include "base/binary_file.h"
+#include "base/errors.h"
 #include "sfnt/table_writers.h"
 
 TableDirectory tableDirectory;

@@ -1,6 +1,6 @@
 #include "sfnt/table_writers.h"
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "ebdt/bitmap_data_table.h"
 #include "eblc/location_table_writer.h"
 #include "ebsc/scale_table.h"

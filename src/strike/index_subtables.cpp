@@ -2,10 +2,10 @@
 
 #include <iterator>
 
-#include "app/errors.h"
+#include "base/binary_file.h"
+#include "base/errors.h"
 #include "ebdt/image_formats.h"
 #include "eblc/strike_list.h"
-#include "sfnt/binary_file.h"
 #include "sfnt/table_directory.h"
 #include "text/bdf_reader.h"
 

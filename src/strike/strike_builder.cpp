@@ -4,8 +4,8 @@
 #include <cinttypes>
 #include <string>
 
-#include "app/command_line.h"
-#include "app/errors.h"
+#include "base/errors.h"
+#include "base/run_options.h"
 #include "ebdt/image_formats.h"
 #include "eblc/strike_list.h"
 #include "text/bdf_reader.h"

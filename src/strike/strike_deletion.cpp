@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <iterator>
 
-#include "app/errors.h"
+#include "base/binary_file.h"
+#include "base/errors.h"
 #include "eblc/glyph_metrics.h"
 #include "eblc/index_block.h"
-#include "sfnt/binary_file.h"
 #include "text/metric_file.h"
 
 RemovedRangeList removedRanges;

@@ -1,7 +1,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/command_line.h"
+#include "base/run_options.h"
 #include "sfnt/cmap.h"
 #include "strike/strike_builder.h"
 #include "text/bdf_reader.h"

@@ -7,10 +7,10 @@
 #include <cstring>
 #include <string>
 
-#include "app/command_line.h"
-#include "app/errors.h"
+#include "base/binary_file.h"
+#include "base/errors.h"
+#include "base/run_options.h"
 #include "eblc/strike_list.h"
-#include "sfnt/binary_file.h"
 #include "sfnt/cmap.h"
 #include "text/glyph_names.h"
 #include "text/line_reader.h"

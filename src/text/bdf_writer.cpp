@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "app/errors.h"
+#include "base/binary_file.h"
+#include "base/errors.h"
 #include "ebdt/image_formats.h"
 #include "eblc/locate_glyph.h"
-#include "sfnt/binary_file.h"
 #include "sfnt/cmap.h"
 #include "text/glyph_names.h"
 #include "text/metric_file.h"

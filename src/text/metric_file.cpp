@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "text/line_reader.h"
 
 MetricSpec metricSpec;

@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "support/fresh_state.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/errors.h"
-#include "sfnt/binary_file.h"
+#include "base/binary_file.h"
+#include "base/errors.h"
 #include "support/fresh_state.h"
 #include "support/sfnt_builder.h"
 

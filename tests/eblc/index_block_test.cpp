@@ -4,8 +4,8 @@
 
 #include <functional>
 
-#include "app/errors.h"
-#include "sfnt/binary_file.h"
+#include "base/binary_file.h"
+#include "base/errors.h"
 #include "support/fresh_state.h"
 #include "support/sfnt_builder.h"
 

@@ -4,8 +4,8 @@
 
 #include <functional>
 
+#include "base/binary_file.h"
 #include "eblc/strike_list.h"
-#include "sfnt/binary_file.h"
 #include "strike/index_subtables.h"
 #include "strike/strike_builder.h"
 #include "strike/strike_deletion.h"

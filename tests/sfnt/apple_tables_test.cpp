@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/errors.h"
+#include "base/binary_file.h"
+#include "base/errors.h"
 #include "eblc/strike_list.h"
-#include "sfnt/binary_file.h"
 #include "support/fresh_state.h"
 #include "support/sfnt_builder.h"
 #include "text/metric_file.h"

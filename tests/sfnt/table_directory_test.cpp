@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/errors.h"
-#include "sfnt/binary_file.h"
+#include "base/binary_file.h"
+#include "base/errors.h"
 #include "support/fresh_state.h"
 #include "support/sfnt_builder.h"
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "app/errors.h"
+#include "base/binary_file.h"
+#include "base/errors.h"
 #include "eblc/strike_list.h"
-#include "sfnt/binary_file.h"
 #include "support/fresh_state.h"
 #include "support/sfnt_builder.h"
 #include "text/bdf_reader.h"

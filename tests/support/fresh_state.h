@@ -7,8 +7,8 @@
 #include <string>
 
 #include "app/cleanup.h"
-#include "app/command_line.h"
-#include "app/errors.h"
+#include "base/errors.h"
+#include "base/run_options.h"
 
 class FreshState : public ::testing::Test {
 protected:

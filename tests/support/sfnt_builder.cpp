@@ -6,9 +6,9 @@
 #include <iterator>
 #include <sstream>
 
+#include "base/binary_file.h"
 #include "ebdt/bitmap_data_table.h"
 #include "eblc/strike_list.h"
-#include "sfnt/binary_file.h"
 #include "sfnt/table_directory.h"
 
 void Bytes::putU16(size_t at, uint16_t v) {

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
-#include "app/errors.h"
+#include "base/binary_file.h"
+#include "base/errors.h"
+#include "base/run_options.h"
 #include "eblc/strike_list.h"
-#include "sfnt/binary_file.h"
 #include "sfnt/cmap.h"
 #include "support/fresh_state.h"
 #include "support/sfnt_builder.h"

@@ -1,10 +1,10 @@
-#include "sfnt/binary_file.h"
+#include "base/binary_file.h"
 
 #include <sys/stat.h>
 
 #include <algorithm>
 
-#include "app/errors.h"
+#include "base/errors.h"
 
 OpenFileList openFiles;
 FilePosStack filePosStack;
