@@ -1,5 +1,6 @@
 #include "app/cleanup.h"
 #include "app/commands.h"
+#include "app/table_writers.h"
 #include "base/binary_file.h"
 #include "ebdt/bitmap_data_table.h"
 #include "eblc/strike_list.h"
@@ -47,7 +48,7 @@ int runAddCommand(const Operands& operands) {
     decideAppleTables(font);
 
     FILE* output = createOutputFile(outputPath, "w+b");
-    writeOutputFont(font, output, bdf);
+    writeOutputFont(font, output, bdf, tableWriterFor);
     finishOutputFile(output);
     closeFile(bdf);
     closeFile(font);

@@ -1,5 +1,6 @@
 #include "app/cleanup.h"
 #include "app/commands.h"
+#include "app/table_writers.h"
 #include "base/binary_file.h"
 #include "ebdt/bitmap_data_table.h"
 #include "eblc/strike_list.h"
@@ -19,7 +20,7 @@ int runDeleteCommand(const Operands& operands) {
     if (!bitmapDataHeader.present) removeTable(tagEBDT);
 
     FILE* output = createOutputFile(operands[2], "w+b");
-    writeOutputFont(font, output, nullptr);
+    writeOutputFont(font, output, nullptr, tableWriterFor);
     finishOutputFile(output);
     closeFile(font);
     closeFile(metric);

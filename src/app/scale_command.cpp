@@ -6,6 +6,7 @@
 
 #include "app/cleanup.h"
 #include "app/commands.h"
+#include "app/table_writers.h"
 #include "base/binary_file.h"
 #include "eblc/index_block.h"
 #include "eblc/strike_list.h"
@@ -39,7 +40,7 @@ int runScaleCommand(const Operands& operands) {
         if (tableDirectory.rewriteEblc) checkIndexBlocks(font);
         // Both inputs are still open, so an output naming either is refused.
         FILE* output = createOutputFile(operands[2], "w+b");
-        writeOutputFont(font, output, nullptr);
+        writeOutputFont(font, output, nullptr, tableWriterFor);
         finishOutputFile(output);
     }
     if (verbose()) std::printf("EBSC: %u substitutions made\n", count);

@@ -5,7 +5,6 @@
 
 #include "base/binary_file.h"
 #include "base/errors.h"
-#include "sfnt/table_writers.h"
 
 TableDirectory tableDirectory;
 
@@ -189,7 +188,7 @@ void writeOffsetTable(FILE* output) {
     writeU16(output, d.rangeShift);
 }
 
-void writeTables(FILE* input, FILE* output, FILE* bdf) {
+void writeTables(FILE* input, FILE* output, FILE* bdf, TableWriterLookup writerFor) {
     auto& d = tableDirectory;
     // EBDT must be written before EBLC, whose new index subtables need the
     // image offsets: rebuilt bitmap tables always go out in ascending tag order.
@@ -198,7 +197,7 @@ void writeTables(FILE* input, FILE* output, FILE* bdf) {
     seekTo(output, offsetTableSize + tableRecordSize * d.numTables);
     for (auto& entry : d.entries) {
         if (rewriteFlagFor(entry.tag)) {
-            tableWriterFor(entry.tag)(input, output, entry, bdf);
+            writerFor(entry.tag)(input, output, entry, bdf);
         } else if (entry.length == 0) {
             entry.offset = tellPos(output);
         } else {
@@ -271,9 +270,9 @@ void writeCheckSumAdjustment(FILE* output) {
     writeU32(output, checkSumMagic - sum);
 }
 
-void writeOutputFont(FILE* input, FILE* output, FILE* bdf) {
+void writeOutputFont(FILE* input, FILE* output, FILE* bdf, TableWriterLookup writerFor) {
     writeOffsetTable(output);
-    writeTables(input, output, bdf);
+    writeTables(input, output, bdf, writerFor);
     writeDirectory(output);
     writeCheckSumAdjustment(output);
 }

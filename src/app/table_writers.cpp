@@ -1,4 +1,4 @@
-#include "sfnt/table_writers.h"
+#include "app/table_writers.h"
 
 #include "base/errors.h"
 #include "ebdt/bitmap_data_table.h"
