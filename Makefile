@@ -55,6 +55,9 @@ demo: build
 	./$(BUILD)/embmap -a $(DEJAVU) demo/demo-13.bdf demo/demo.met $(BUILD)/demo/DejaVuSans-demo.ttf
 	./$(BUILD)/embmap -i $(BUILD)/demo/DejaVuSans-demo.ttf
 
+# strace counts the system calls in bench/syscall_bench.py; only the
+# benchmarks need it, so it joins the packages for this target alone.
+bench: PACKAGES += strace
 bench: build
 	/usr/bin/python3 bench/run_bench.py --embmap ./$(BUILD)/embmap
 

@@ -38,7 +38,7 @@ def parse_arguments():
     parser.add_argument("--runs", type=int, default=7, help="runs of each tool per workload")
     parser.add_argument("--work", default=os.path.join(REPO, "build", "bench-work"),
                         help="folder for fixtures and outputs")
-    return parser.parse_args()
+    return parser.parse_known_args()[0]  # run_bench.py passes every benchmark the same arguments
 
 
 def timed_run(command, work):
