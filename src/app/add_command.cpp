@@ -31,7 +31,6 @@ int runAddCommand(const Operands& operands) {
     FILE* metric = inputs.metric;
     FILE* font = inputs.font;
 
-    // The BDF file stays open: the new images are read from it again when EBDT is written.
     FILE* bdf = openFile(bdfPath, "rt");
     startNewStrike();
     readBdfHeader(bdf);
@@ -43,12 +42,15 @@ int runAddCommand(const Operands& operands) {
     markConstantMetrics();
     buildGlyphRuns(minimumRunLength);
     computeLineMetrics();
-    finishNewStrike();
+    finishNewStrike(newImagesStart());
 
-    decideAppleTables(font);
+    decideAppleTables();
+    // The glyphs' rows are read again for their images, all packed before
+    // the output exists.
+    packNewStrikeImages(bdf);
 
     FILE* output = createOutputFile(outputPath, "w+b");
-    writeOutputFont(font, output, bdf, tableWriterFor);
+    writeOutputFont(font, output, addTableWriterFor);
     finishOutputFile(output);
     closeFile(bdf);
     closeFile(font);

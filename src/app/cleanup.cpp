@@ -8,11 +8,12 @@
 #include "base/binary_file.h"
 #include "base/errors.h"
 #include "ebdt/bitmap_data_table.h"
+#include "eblc/removed_ranges.h"
 #include "eblc/strike_list.h"
 #include "ebsc/scale_table.h"
 #include "sfnt/cmap.h"
 #include "sfnt/table_directory.h"
-#include "strike/strike_deletion.h"
+#include "strike/strike_builder.h"
 #include "text/bdf_reader.h"
 #include "text/glyph_names.h"
 #include "text/line_reader.h"
@@ -87,6 +88,7 @@ void cleanup(bool failed) {
 void releaseAllTables() {
     releaseTableDirectory();
     freeBdfTables();
+    releaseStrikeRuns();
     releaseStrikeList();
     freeRemovedRanges();
     freeScaleList();

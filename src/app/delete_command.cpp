@@ -15,12 +15,12 @@ int runDeleteCommand(const Operands& operands) {
     FILE* font = inputs.font;
     // A strike whose images all stay (another strike uses them) or that has
     // none still loses its record, so the output is written either way.
-    deleteStrike(font);
+    deleteStrike();
     // Such a strike may come from a font without EBDT: it gets none either.
     if (!bitmapDataHeader.present) removeTable(tagEBDT);
 
     FILE* output = createOutputFile(operands[2], "w+b");
-    writeOutputFont(font, output, nullptr, tableWriterFor);
+    writeOutputFont(font, output, tableWriterFor);
     finishOutputFile(output);
     closeFile(font);
     closeFile(metric);

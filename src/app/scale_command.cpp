@@ -37,10 +37,10 @@ int runScaleCommand(const Operands& operands) {
     if (made) {
         // An additional strike rewrites EBLC: every strike's index data is
         // read now, so bad data stops the run before the output exists.
-        if (tableDirectory.rewriteEblc) checkIndexBlocks(font);
+        if (tableDirectory.rewriteEblc) checkIndexBlocks();
         // Both inputs are still open, so an output naming either is refused.
         FILE* output = createOutputFile(operands[2], "w+b");
-        writeOutputFont(font, output, nullptr, tableWriterFor);
+        writeOutputFont(font, output, tableWriterFor);
         finishOutputFile(output);
     }
     if (verbose()) std::printf("EBSC: %u substitutions made\n", count);

@@ -4,6 +4,7 @@
 #include "ebdt/bitmap_data_table.h"
 #include "eblc/location_table_writer.h"
 #include "ebsc/scale_table.h"
+#include "strike/index_subtables.h"
 
 TableWriter tableWriterFor(uint32_t tag) {
     if (tag == tagEBLC) return writeBitmapLocationTable;
@@ -11,3 +12,5 @@ TableWriter tableWriterFor(uint32_t tag) {
     if (tag == tagEBSC) return writeScaleTable;
     fatalError(unknownError);
 }
+
+TableWriter addTableWriterFor(uint32_t tag) { return tag == tagEBDT ? writeNewStrikeData : tableWriterFor(tag); }

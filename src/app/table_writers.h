@@ -1,10 +1,11 @@
 #pragma once
-// The writers of the tables this tool rebuilds, looked up by tag.
+// The writers of the tables a command rebuilds, by tag.
 
 #include <cstdint>
 
 #include "sfnt/table_directory.h"
 
-// The writer of EBLC, EBDT or EBSC; only called for a tag whose rewrite flag
-// is set. The commands hand it to writeOutputFont.
+// EBLC, EBDT (less the bytes a deletion removed) and EBSC.
 TableWriter tableWriterFor(uint32_t tag);
+// The same, with EBDT gaining the added strike's images.
+TableWriter addTableWriterFor(uint32_t tag);

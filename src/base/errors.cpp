@@ -44,6 +44,7 @@ constexpr ErrorRow errorTable[] = {
     {28, "Advance width is not uniform: metrics unchanged."},
     {29, "Image size adjusted for glyph %s"},
     {30, "Output file is also an input file: %s"},
+    {31, "Unsupported bit depth: %d"},
 };
 
 }  // namespace

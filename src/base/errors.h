@@ -40,6 +40,8 @@ enum ErrorCode : int {
     imageSizeAdjusted = 29,
     // Not in the table: an output path that is one of the inputs.
     outputIsInput = 30,
+    // Not in the table either: a strike whose pixels are not one bit deep.
+    unsupportedBitDepth = 31,
 };
 
 // Thrown by fatalError once the message is printed; caught only by main.

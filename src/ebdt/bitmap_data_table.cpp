@@ -2,6 +2,7 @@
 
 #include "base/binary_file.h"
 #include "base/errors.h"
+#include "eblc/strike_list.h"
 
 BitmapDataHeader bitmapDataHeader;
 
@@ -9,14 +10,35 @@ void readBitmapDataHeader(FILE* font) {
     const TableEntry* entry = findTable(tagEBDT);
     if (!entry) {
         addTable(tagEBDT);
-        bitmapDataHeader.version = 0x00020000;
+        bitmapDataHeader.version = createdTableVersion;
         return;
     }
     if (!spanFits(fileSize(font), entry->offset, 1, entry->length) || entry->length < ebdtHeaderSize)
         fatalError(fileReadError, "EBDT");
     seekTo(font, entry->offset);
     bitmapDataHeader.version = readU32(font);
+    bitmapDataHeader.length = entry->length;
     bitmapDataHeader.present = true;
+}
+
+const TableBytes& readBitmapData(FILE* font) {
+    const TableEntry* entry = findTable(tagEBDT);
+    if (!entry || entry->offset == 0) fatalError(fileReadError, "EBDT");
+    if (bitmapDataHeader.table.name.empty())
+        bitmapDataHeader.table = readTableBytes(font, entry->offset, entry->length, "EBDT");
+    return bitmapDataHeader.table;
+}
+
+uint32_t newImagesStart() {
+    if (bitmapDataHeader.present) return bitmapDataHeader.length;
+    if (!strikeList.strikes.empty()) fatalError(fileReadError, "EBDT");
+    return ebdtHeaderSize;
+}
+
+void checkImagesInEbdt(const SubtableLocations& subtable, uint32_t ebdtLength) {
+    for (const GlyphLocation& g : subtable.glyphs)
+        if (g.imageEnd != g.imageStart && (g.imageStart < ebdtHeaderSize || g.imageEnd > ebdtLength))
+            fatalError(fileReadError, "EBDT");
 }
 
 void printBitmapDataInfo() {

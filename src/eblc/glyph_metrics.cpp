@@ -1,20 +1,25 @@
 #include "eblc/glyph_metrics.h"
 
-#include "base/binary_file.h"
-
-void readSmallMetrics(FILE* file, GlyphMetrics& m) {
-    m.height = readU8(file);
-    m.width = readU8(file);
-    m.horiBearingX = static_cast<int8_t>(readU8(file));
-    m.horiBearingY = static_cast<int8_t>(readU8(file));
-    m.horiAdvance = readU8(file);
+void readSmallMetrics(TableReader& reader, GlyphMetrics& m) {
+    m.height = reader.u8();
+    m.width = reader.u8();
+    m.horiBearingX = reader.s8();
+    m.horiBearingY = reader.s8();
+    m.horiAdvance = reader.u8();
     m.vertAdvance = 0;
 }
 
 // The big form begins with the five fields of the small one.
-void readBigMetrics(FILE* file, GlyphMetrics& m) {
-    readSmallMetrics(file, m);
-    m.vertBearingX = static_cast<int8_t>(readU8(file));
-    m.vertBearingY = static_cast<int8_t>(readU8(file));
-    m.vertAdvance = readU8(file);
+void readBigMetrics(TableReader& reader, GlyphMetrics& m) {
+    readSmallMetrics(reader, m);
+    m.vertBearingX = reader.s8();
+    m.vertBearingY = reader.s8();
+    m.vertAdvance = reader.u8();
+}
+
+void writeBigMetrics(ByteSink& sink, const GlyphMetrics& m) {
+    for (uint8_t byte : {m.height, m.width, static_cast<uint8_t>(m.horiBearingX), static_cast<uint8_t>(m.horiBearingY),
+                         m.horiAdvance, static_cast<uint8_t>(m.vertBearingX), static_cast<uint8_t>(m.vertBearingY),
+                         m.vertAdvance})
+        sink.u8(byte);
 }

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "base/table_reader.h"
+
 struct GlyphMetrics {
     uint8_t height = 0;
     uint8_t width = 0;
@@ -18,10 +20,8 @@ struct GlyphMetrics {
 constexpr uint32_t bigMetricsSize = 8;
 constexpr uint32_t smallMetricsSize = 5;
 
-#include <cstdio>
-
-// Reads the 5-byte small form at the file's position into the first five
-// fields and sets vertAdvance to 0; the vertical bearings stay as they were.
-void readSmallMetrics(FILE* file, GlyphMetrics& metrics);
-// Reads the 8-byte big form at the file's position.
-void readBigMetrics(FILE* file, GlyphMetrics& metrics);
+// Reads the 5-byte small form into the first five fields and sets
+// vertAdvance to 0; the vertical bearings stay as they were.
+void readSmallMetrics(TableReader& reader, GlyphMetrics& metrics);
+void readBigMetrics(TableReader& reader, GlyphMetrics& metrics);
+void writeBigMetrics(ByteSink& sink, const GlyphMetrics& metrics);

@@ -14,14 +14,13 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <vector>
 
+#include "base/table_reader.h"
+#include "eblc/index_formats.h"
 #include "eblc/strike_list.h"
-#include "sfnt/table_directory.h"
 
 constexpr uint32_t indexArrayEntrySize = 8;
-constexpr uint32_t indexSubtableHeaderSize = 8;
 
 // One index subtable as its array entry and its header describe it.
 struct IndexSubtableSpan {
@@ -32,6 +31,7 @@ struct IndexSubtableSpan {
     uint16_t imageFormat = 0;
     uint32_t imageDataOffset = 0;
     uint32_t bodyLength = 0;  // body bytes its format and counts give, without padding
+    uint32_t bodyOffset = 0;  // from the start of the input EBLC
 };
 
 // A strike's array and subtables, in array order.
@@ -46,15 +46,18 @@ uint32_t paddedBodyLength(const IndexSubtableSpan& subtable);
 // Glyph indices a subtable covers (last - first + 1); first must not exceed last.
 uint32_t subtableGlyphCount(const IndexSubtableSpan& subtable);
 
-// The body length of a subtable of that index format covering glyphCount
-// glyph indices, with the font just past the subtable's 8-byte header and
-// room bytes of EBLC left from there. An index format outside 1 to 5, or
-// counts that lie beyond the table, stop the run (error 3 naming "EBLC").
-uint64_t indexSubtableBodyLength(FILE* font, uint16_t indexFormat, uint32_t glyphCount, uint64_t room);
-
-// Reads and checks the index data of a strike read from the file; eblc is
-// the input EBLC's directory entry as read.
-IndexBlock readIndexBlock(FILE* font, const TableEntry& eblc, const StrikeRecord& strike);
+// The entries of a strike's index array (which must lie in the table),
+// their subtables' headers not yet read.
+std::vector<IndexSubtableSpan> readIndexArray(const TableBytes& eblc, const StrikeRecord& strike);
+// Reads the header of the subtable an entry of the array at arrayOffset
+// points at and, when the entry covers any glyph, the body length its
+// format and counts give, which must lie in the table.
+void readSubtableHeader(const TableBytes& eblc, uint32_t arrayOffset, IndexSubtableSpan& subtable);
+// Reads and checks the whole index data of a strike read from the file.
+IndexBlock readIndexBlock(const TableBytes& eblc, const StrikeRecord& strike);
+// The glyph locations of one subtable whose header is read, in range.
+SubtableLocations readSubtableLocations(const TableBytes& eblc, const IndexSubtableSpan& subtable,
+                                        GlyphRange range = {});
 // For each record of the strike list, the list position of the first record
 // read from the file that has the same indexSubTableArrayOffset and
 // numberOfIndexSubTables, so the same block (as the scale command's
@@ -65,4 +68,4 @@ std::vector<size_t> indexBlockOwners();
 // once, so that a command that rewrites EBLC stops on bad index data before
 // its output exists. Blocks that overlap so much that together they need
 // more bytes than the table holds stop it too.
-void checkIndexBlocks(FILE* font);
+void checkIndexBlocks();

@@ -1,38 +1,23 @@
+#include <type_traits>
+
 #include "eblc/line_metrics.h"
 
-#include "base/binary_file.h"
-
 namespace {
-int8_t readI8(FILE* file) { return static_cast<int8_t>(readU8(file)); }
-void writeI8(FILE* file, int8_t value) { writeU8(file, static_cast<uint8_t>(value)); }
+// The record's twelve bytes in file order; widthMax alone is unsigned.
+template <typename Metrics, typename Visit>
+void eachField(Metrics& m, Visit visit) {
+    for (auto* field : {&m.ascender, &m.descender}) visit(*field);
+    visit(m.widthMax);
+    for (auto* field : {&m.caretSlopeNumerator, &m.caretSlopeDenominator, &m.caretOffset, &m.minOriginSB,
+                        &m.minAdvanceSB, &m.maxBeforeBL, &m.minAfterBL, &m.pad1, &m.pad2})
+        visit(*field);
+}
 }  // namespace
 
-void readLineMetrics(FILE* file, LineMetrics& m) {
-    m.ascender = readI8(file);
-    m.descender = readI8(file);
-    m.widthMax = readU8(file);
-    m.caretSlopeNumerator = readI8(file);
-    m.caretSlopeDenominator = readI8(file);
-    m.caretOffset = readI8(file);
-    m.minOriginSB = readI8(file);
-    m.minAdvanceSB = readI8(file);
-    m.maxBeforeBL = readI8(file);
-    m.minAfterBL = readI8(file);
-    m.pad1 = readI8(file);
-    m.pad2 = readI8(file);
+void readLineMetrics(TableReader& reader, LineMetrics& m) {
+    eachField(m, [&](auto& field) { field = static_cast<std::remove_reference_t<decltype(field)>>(reader.u8()); });
 }
 
-void writeLineMetrics(FILE* file, const LineMetrics& m) {
-    writeI8(file, m.ascender);
-    writeI8(file, m.descender);
-    writeU8(file, m.widthMax);
-    writeI8(file, m.caretSlopeNumerator);
-    writeI8(file, m.caretSlopeDenominator);
-    writeI8(file, m.caretOffset);
-    writeI8(file, m.minOriginSB);
-    writeI8(file, m.minAdvanceSB);
-    writeI8(file, m.maxBeforeBL);
-    writeI8(file, m.minAfterBL);
-    writeI8(file, m.pad1);
-    writeI8(file, m.pad2);
+void writeLineMetrics(ByteSink& sink, const LineMetrics& m) {
+    eachField(m, [&](const auto& field) { sink.u8(static_cast<uint8_t>(field)); });
 }

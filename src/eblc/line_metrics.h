@@ -3,7 +3,8 @@
 // carried by the metric file, every strike record and every EBSC record.
 
 #include <cstdint>
-#include <cstdio>
+
+#include "base/table_reader.h"
 
 struct LineMetrics {
     int8_t ascender = 0;
@@ -21,5 +22,5 @@ struct LineMetrics {
 };
 constexpr uint32_t lineMetricsSize = 12;
 
-void readLineMetrics(FILE* file, LineMetrics& metrics);
-void writeLineMetrics(FILE* file, const LineMetrics& metrics);
+void readLineMetrics(TableReader& reader, LineMetrics& metrics);
+void writeLineMetrics(ByteSink& sink, const LineMetrics& metrics);

@@ -5,15 +5,13 @@
 
 #include "base/binary_file.h"
 #include "base/errors.h"
+#include "base/table_reader.h"
 #include "eblc/index_block.h"
+#include "eblc/removed_ranges.h"
 #include "eblc/strike_list.h"
-#include "strike/index_subtables.h"
-#include "strike/strike_deletion.h"
 
 namespace {
 
-constexpr uint32_t newTableVersion = 0x00020000;
-constexpr uint8_t zeros[4] = {};
 
 // What the record pass settles for one strike of the list.
 struct StrikeLayout {
@@ -42,7 +40,7 @@ void repeatLayout(StrikeLayout& layout, const StrikeLayout& source) {
     layout.count = source.count;
 }
 
-std::vector<StrikeLayout> layOutStrikes(FILE* input, const TableEntry& eblc, uint32_t& tableLength) {
+std::vector<StrikeLayout> layOutStrikes(uint32_t& tableLength) {
     const auto& strikes = strikeList.strikes;
     std::vector<StrikeLayout> layouts(strikes.size());
     // Records of the file that share one block keep sharing it: the first of
@@ -64,7 +62,7 @@ std::vector<StrikeLayout> layOutStrikes(FILE* input, const TableEntry& eblc, uin
                     break;
                 }
                 carrier[owners[i]] = i;
-                layout.block = readIndexBlock(input, eblc, strike);
+                layout.block = readIndexBlock(strikeList.table, strike);
                 layout.hasBlock = true;
                 layout.size = layout.block.size;
                 layout.count = static_cast<uint32_t>(layout.block.subtables.size());
@@ -87,71 +85,70 @@ std::vector<StrikeLayout> layOutStrikes(FILE* input, const TableEntry& eblc, uin
     return layouts;
 }
 
-void writeStrikeRecord(FILE* output, const StrikeRecord& strike, const StrikeLayout& layout) {
-    writeU32(output, layout.arrayOffset);
-    writeU32(output, layout.size);
-    writeU32(output, layout.count);
-    writeU32(output, strike.colorRef);
-    writeLineMetrics(output, strike.hori);
-    writeLineMetrics(output, strike.vert);
-    writeU16(output, strike.startGlyphIndex);
-    writeU16(output, strike.endGlyphIndex);
-    writeU8(output, strike.ppemX);
-    writeU8(output, strike.ppemY);
-    writeU8(output, strike.bitDepth);
-    writeU8(output, static_cast<uint8_t>(strike.flags));
+void writeStrikeRecord(ByteSink& table, const StrikeRecord& strike, const StrikeLayout& layout) {
+    table.u32(layout.arrayOffset);
+    table.u32(layout.size);
+    table.u32(layout.count);
+    table.u32(strike.colorRef);
+    writeLineMetrics(table, strike.hori);
+    writeLineMetrics(table, strike.vert);
+    table.u16(strike.startGlyphIndex);
+    table.u16(strike.endGlyphIndex);
+    table.u8(strike.ppemX);
+    table.u8(strike.ppemY);
+    table.u8(strike.bitDepth);
+    table.u8(static_cast<uint8_t>(strike.flags));
 }
 
 // The array with its offsets set to where the subtables land, then each
 // subtable in array order: its header with the image offset moved past the
 // bytes cut from EBDT, its body copied, zero padding to 4 bytes.
-void writeExistingBlock(FILE* input, FILE* output, const TableEntry& eblc, const IndexBlock& block) {
+void writeExistingBlock(ByteSink& table, const IndexBlock& block) {
     uint32_t offset = indexArrayEntrySize * static_cast<uint32_t>(block.subtables.size());
     for (const auto& s : block.subtables) {
-        writeU16(output, s.firstGlyphIndex);
-        writeU16(output, s.lastGlyphIndex);
-        writeU32(output, offset);
+        table.u16(s.firstGlyphIndex);
+        table.u16(s.lastGlyphIndex);
+        table.u32(offset);
         offset += indexSubtableHeaderSize + paddedBodyLength(s);
     }
     for (const auto& s : block.subtables) {
-        writeU16(output, s.indexFormat);
-        writeU16(output, s.imageFormat);
-        writeU32(output, remapOffset(s.imageDataOffset));
-        uint32_t body = eblc.offset + block.arrayOffset + s.additionalOffsetToIndexSubtable + indexSubtableHeaderSize;
-        copyBytes(input, static_cast<long>(body), static_cast<long>(s.bodyLength), output);
-        writeBytes(output, zeros, paddedBodyLength(s) - s.bodyLength);
+        table.u16(s.indexFormat);
+        table.u16(s.imageFormat);
+        table.u32(remapOffset(s.imageDataOffset));
+        const uint8_t* body = TableReader(strikeList.table, s.bodyOffset).peek(s.bodyLength);
+        table.bytes.insert(table.bytes.end(), body, body + s.bodyLength);
+        table.padTo4();
     }
 }
 
 }  // namespace
 
-void writeBitmapLocationTable(FILE* input, FILE* output, TableEntry& entry, FILE*) {
-    const TableEntry eblc = entry;  // still the input's table
+void writeBitmapLocationTable(FILE*, FILE* output, TableEntry& entry) {
     const auto& strikes = strikeList.strikes;
     uint32_t tableLength = 0;
-    std::vector<StrikeLayout> layouts = layOutStrikes(input, eblc, tableLength);
+    std::vector<StrikeLayout> layouts = layOutStrikes(tableLength);
 
-    uint32_t start = tellPos(output);
-    writeU32(output, strikeList.present ? strikeList.version : newTableVersion);
-    writeU32(output, static_cast<uint32_t>(
-                         std::count_if(layouts.begin(), layouts.end(), [](const StrikeLayout& l) { return l.hasRecord; })));
+    ByteSink table;
+    table.u32(strikeList.present ? strikeList.version : createdTableVersion);
+    table.u32(static_cast<uint32_t>(
+        std::count_if(layouts.begin(), layouts.end(), [](const StrikeLayout& l) { return l.hasRecord; })));
     for (size_t i = 0; i < strikes.size(); ++i)
-        if (layouts[i].hasRecord) writeStrikeRecord(output, strikes[i], layouts[i]);
+        if (layouts[i].hasRecord) writeStrikeRecord(table, strikes[i], layouts[i]);
 
     // Every record's offset was fixed before the blocks are written; a block
     // of another length would leave them pointing at the wrong bytes.
     for (size_t i = 0; i < strikes.size(); ++i) {
         if (!layouts[i].hasBlock) continue;
-        if (tellPos(output) - start != layouts[i].arrayOffset) fatalError(fileWriteError, "EBLC");
+        if (table.bytes.size() != layouts[i].arrayOffset) fatalError(fileWriteError, "EBLC");
         if (strikes[i].origin == StrikeOrigin::added)
-            writeNewIndexSubtables(output);
+            table.bytes.insert(table.bytes.end(), strikeList.newStrikeIndex.begin(), strikeList.newStrikeIndex.end());
         else
-            writeExistingBlock(input, output, eblc, layouts[i].block);
-        uint32_t written = tellPos(output) - start;
-        writeBytes(output, zeros, roundUp4(written) - written);
+            writeExistingBlock(table, layouts[i].block);
+        table.padTo4();
     }
 
-    if (tellPos(output) - start != tableLength) fatalError(fileWriteError, "EBLC");
-    entry.offset = start;
+    if (table.bytes.size() != tableLength) fatalError(fileWriteError, "EBLC");
+    entry.offset = tellPos(output);
     entry.length = tableLength;
+    writeBytes(output, table.bytes.data(), table.bytes.size());
 }

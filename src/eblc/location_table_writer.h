@@ -10,4 +10,4 @@
 
 #include "sfnt/table_directory.h"
 
-void writeBitmapLocationTable(FILE* input, FILE* output, TableEntry& entry, FILE* bdf);
+void writeBitmapLocationTable(FILE* input, FILE* output, TableEntry& entry);

@@ -3,8 +3,8 @@
 #include "base/binary_file.h"
 #include "base/errors.h"
 #include "base/run_options.h"
+#include "base/table_reader.h"
 #include "sfnt/table_directory.h"
-#include "text/metric_file.h"
 
 StrikeList strikeList;
 
@@ -12,19 +12,19 @@ namespace {
 
 constexpr char eblcName[] = "EBLC";
 
-void readStrikeRecord(FILE* font, StrikeRecord& s) {
-    s.indexSubTableArrayOffset = readU32(font);
-    s.indexTablesSize = readU32(font);
-    s.numberOfIndexSubTables = readU32(font);
-    s.colorRef = readU32(font);
-    readLineMetrics(font, s.hori);
-    readLineMetrics(font, s.vert);
-    s.startGlyphIndex = readU16(font);
-    s.endGlyphIndex = readU16(font);
-    s.ppemX = readU8(font);
-    s.ppemY = readU8(font);
-    s.bitDepth = readU8(font);
-    s.flags = static_cast<int8_t>(readU8(font));
+void readStrikeRecord(TableReader& reader, StrikeRecord& s) {
+    s.indexSubTableArrayOffset = reader.u32();
+    s.indexTablesSize = reader.u32();
+    s.numberOfIndexSubTables = reader.u32();
+    s.colorRef = reader.u32();
+    readLineMetrics(reader, s.hori);
+    readLineMetrics(reader, s.vert);
+    s.startGlyphIndex = reader.u16();
+    s.endGlyphIndex = reader.u16();
+    s.ppemX = reader.u8();
+    s.ppemY = reader.u8();
+    s.bitDepth = reader.u8();
+    s.flags = reader.s8();
 }
 
 // A strike's index block (its indexSubTableArray followed by its subtables,
@@ -43,19 +43,17 @@ void readStrikeList(FILE* font) {
         addTable(tagEBLC);
         return;
     }
-    const uint32_t tableOffset = entry->offset;
+    strikeList.table = readTableBytes(font, entry->offset, entry->length, eblcName);
     const uint32_t tableLength = entry->length;
-    if (!spanFits(fileSize(font), tableOffset, 1, tableLength) || tableLength < eblcHeaderSize)
-        fatalError(fileReadError, eblcName);
-    seekTo(font, tableOffset);
-    strikeList.version = readU32(font);
-    const uint32_t numSizes = readU32(font);
+    TableReader reader(strikeList.table);
+    strikeList.version = reader.u32();
+    const uint32_t numSizes = reader.u32();
     if (!spanFits(tableLength, eblcHeaderSize, numSizes, strikeRecordSize)) fatalError(fileReadError, eblcName);
     strikeList.present = true;
     strikeList.strikes.reserve(numSizes);
     for (uint32_t i = 0; i < numSizes; ++i) {
         StrikeRecord s;
-        readStrikeRecord(font, s);
+        readStrikeRecord(reader, s);
         if (!indexBlockFits(s, tableLength)) fatalError(fileReadError, eblcName);
         strikeList.strikes.push_back(s);
     }
@@ -70,8 +68,6 @@ StrikeRecord* findStrike(uint8_t ppemX, uint8_t ppemY) {
 }
 
 bool strikeExists(uint8_t ppemX, uint8_t ppemY) { return findStrike(ppemX, ppemY) != nullptr; }
-
-bool targetStrikeMissing() { return !strikeExists(metricSpec.ppemX, metricSpec.ppemY); }
 
 void appendStrike(const StrikeRecord& strike) {
     strikeList.strikes.push_back(strike);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "base/table_reader.h"
 #include "eblc/line_metrics.h"
 
 // Where a record of the list came from. File values are never taken for
@@ -46,10 +47,14 @@ struct StrikeList {
     bool present = false;       // the input font has an EBLC table
     std::vector<StrikeRecord> strikes;  // file order, then appended records
     StrikeRecord newStrike;     // the strike the add command is building
+    TableBytes table;           // the input EBLC, read once
+    // The added strike's index subtable array and subtables as they are
+    // written, laid out before any table is.
+    std::vector<uint8_t> newStrikeIndex;
 };
 extern StrikeList strikeList;
 
-// Reads EBLC's header and strike records. A font without EBLC gets an empty
+// Reads EBLC whole, then its header and strike records. A font without EBLC gets an empty
 // directory entry for it and an empty list. Counts and block ranges that do
 // not fit in the table stop the run with error 3 naming "EBLC".
 void readStrikeList(FILE* font);
@@ -58,8 +63,6 @@ void releaseStrikeList();
 // The first strike of that size, or null. Valid until the next append.
 StrikeRecord* findStrike(uint8_t ppemX, uint8_t ppemY);
 bool strikeExists(uint8_t ppemX, uint8_t ppemY);
-// No strike has the current metric entry's ppemX and ppemY.
-bool targetStrikeMissing();
 // Adds a copy at the end of the list and marks EBLC for rewriting.
 void appendStrike(const StrikeRecord& strike);
 

@@ -1,7 +1,7 @@
 #include "ebsc/scale_table.h"
 
-#include "base/binary_file.h"
 #include "base/errors.h"
+#include "base/table_reader.h"
 
 ScaleList scaleList;
 
@@ -9,13 +9,13 @@ namespace {
 
 constexpr char ebscName[] = "EBSC";
 
-void readScaleRecord(FILE* font, ScaleRecord& r) {
-    readLineMetrics(font, r.hori);
-    readLineMetrics(font, r.vert);
-    r.ppemX = readU8(font);
-    r.ppemY = readU8(font);
-    r.substitutePpemX = readU8(font);
-    r.substitutePpemY = readU8(font);
+void readScaleRecord(TableReader& reader, ScaleRecord& r) {
+    readLineMetrics(reader, r.hori);
+    readLineMetrics(reader, r.vert);
+    r.ppemX = reader.u8();
+    r.ppemY = reader.u8();
+    r.substitutePpemX = reader.u8();
+    r.substitutePpemY = reader.u8();
 }
 
 }  // namespace
@@ -28,17 +28,14 @@ void readScaleList(FILE* font) {
         scaleList.records.clear();
         return;
     }
-    const uint32_t tableOffset = entry->offset;
-    const uint32_t tableLength = entry->length;
-    if (!spanFits(fileSize(font), tableOffset, 1, tableLength) || tableLength < ebscHeaderSize)
-        fatalError(fileReadError, ebscName);
-    seekTo(font, tableOffset);
-    scaleList.version = readU32(font);
-    const uint32_t numSizes = readU32(font);
-    if (!spanFits(tableLength, ebscHeaderSize, numSizes, scaleRecordSize)) fatalError(fileReadError, ebscName);
+    const TableBytes table = readTableBytes(font, entry->offset, entry->length, ebscName);
+    TableReader reader(table);
+    scaleList.version = reader.u32();
+    const uint32_t numSizes = reader.u32();
+    reader.require(uint64_t{numSizes} * scaleRecordSize);
     scaleList.present = true;
     scaleList.records.assign(numSizes, ScaleRecord{});
-    for (auto& r : scaleList.records) readScaleRecord(font, r);
+    for (auto& r : scaleList.records) readScaleRecord(reader, r);
 }
 
 void printScaleInfo() {

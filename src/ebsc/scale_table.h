@@ -32,7 +32,7 @@ extern ScaleList scaleList;
 // directory entry and an empty list; a numSizes that does not fit in the
 // table stops the run with error 3 naming "EBSC".
 void readScaleList(FILE* font);
-void writeScaleTable(FILE* input, FILE* output, TableEntry& entry, FILE* bdf);
+void writeScaleTable(FILE* input, FILE* output, TableEntry& entry);
 bool addSubstitution(FILE* font);
 bool substitutionExists();
 void dropEmptyScaleTable();

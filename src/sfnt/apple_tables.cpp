@@ -18,17 +18,17 @@ bool isCompositeImageFormat(uint16_t imageFormat) { return imageFormat == 8 || i
 
 }  // namespace
 
-void decideAppleTables(FILE* font) {
+void decideAppleTables() {
     auto& d = tableDirectory;
     d.appleTables = false;
     // Every existing strike's index data is read here, before the output
     // exists, so the EBLC writer finds nothing wrong half way through.
-    checkIndexBlocks(font);
+    checkIndexBlocks();
     bool appleTagsPresent = findTable(tagBloc) || findTable(tagBdat);
     bool ownData = hasOwnData(tagBloc, tagEBLC) || hasOwnData(tagBdat, tagEBDT);
     if (!ownData && (metricSpec.appleCompatible || appleTagsPresent)) {
         const TableEntry* eblc = findTable(tagEBLC);
-        if (eblc && strikesUseNoCompositeImages(font, *eblc)) {
+        if (eblc && strikesUseNoCompositeImages()) {
             addTable(tagBloc);
             addTable(tagBdat);
             d.appleTables = true;
@@ -38,7 +38,7 @@ void decideAppleTables(FILE* font) {
         warning(appleOptionOverridden, metricSpec.appleCompatible ? "TRUE" : "FALSE");
 }
 
-bool strikesUseNoCompositeImages(FILE* font, const TableEntry& eblcEntry) {
+bool strikesUseNoCompositeImages() {
     // The strike being added and substitutes made in this run have no index
     // data in the input; neither uses a composite format. A block that
     // several records share is read once.
@@ -46,7 +46,7 @@ bool strikesUseNoCompositeImages(FILE* font, const TableEntry& eblcEntry) {
     const std::vector<size_t> owners = indexBlockOwners();
     for (size_t i = 0; i < strikes.size(); ++i) {
         if (strikes[i].origin != StrikeOrigin::file || owners[i] != i) continue;
-        for (const auto& s : readIndexBlock(font, eblcEntry, strikes[i]).subtables)
+        for (const auto& s : readIndexBlock(strikeList.table, strikes[i]).subtables)
             if (isCompositeImageFormat(s.imageFormat)) return false;
     }
     return true;

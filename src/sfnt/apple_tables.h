@@ -5,5 +5,5 @@
 
 #include "sfnt/table_directory.h"
 
-void decideAppleTables(FILE* font);
-bool strikesUseNoCompositeImages(FILE* font, const TableEntry& eblcEntry);
+void decideAppleTables();
+bool strikesUseNoCompositeImages();

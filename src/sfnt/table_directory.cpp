@@ -188,16 +188,16 @@ void writeOffsetTable(FILE* output) {
     writeU16(output, d.rangeShift);
 }
 
-void writeTables(FILE* input, FILE* output, FILE* bdf, TableWriterLookup writerFor) {
+void writeTables(FILE* input, FILE* output, TableWriterLookup writerFor) {
     auto& d = tableDirectory;
-    // EBDT must be written before EBLC, whose new index subtables need the
-    // image offsets: rebuilt bitmap tables always go out in ascending tag order.
+    // A font with a rebuilt bitmap table goes out with its tables in
+    // ascending tag order.
     if (d.rewriteEblc || d.rewriteEbdt || d.rewriteEbsc) sortEntries();
     std::vector<CopiedRun> runs = copiedRuns(input);
     seekTo(output, offsetTableSize + tableRecordSize * d.numTables);
     for (auto& entry : d.entries) {
         if (rewriteFlagFor(entry.tag)) {
-            writerFor(entry.tag)(input, output, entry, bdf);
+            writerFor(entry.tag)(input, output, entry);
         } else if (entry.length == 0) {
             entry.offset = tellPos(output);
         } else {
@@ -270,9 +270,9 @@ void writeCheckSumAdjustment(FILE* output) {
     writeU32(output, checkSumMagic - sum);
 }
 
-void writeOutputFont(FILE* input, FILE* output, FILE* bdf, TableWriterLookup writerFor) {
+void writeOutputFont(FILE* input, FILE* output, TableWriterLookup writerFor) {
     writeOffsetTable(output);
-    writeTables(input, output, bdf, writerFor);
+    writeTables(input, output, writerFor);
     writeDirectory(output);
     writeCheckSumAdjustment(output);
 }

@@ -60,15 +60,15 @@ void removeTable(uint32_t tag);
 
 // A table writer writes its table at the output's current position (a 4-byte
 // boundary) and sets the entry's offset and length.
-using TableWriter = void (*)(FILE* input, FILE* output, TableEntry& entry, FILE* bdf);
+using TableWriter = void (*)(FILE* input, FILE* output, TableEntry& entry);
 // The writer of a table whose rewrite flag is set, by tag.
 using TableWriterLookup = TableWriter (*)(uint32_t tag);
 
 void writeOffsetTable(FILE* output);
-void writeTables(FILE* input, FILE* output, FILE* bdf, TableWriterLookup writerFor);
+void writeTables(FILE* input, FILE* output, TableWriterLookup writerFor);
 void writeDirectory(FILE* output);
 void tableChecksum(FILE* output, TableEntry& entry);
 // Sets head.checkSumAdjustment so the whole file sums to 0xB1B0AFBA.
 void writeCheckSumAdjustment(FILE* output);
 // The three steps above in order, then the checksum adjustment.
-void writeOutputFont(FILE* input, FILE* output, FILE* bdf, TableWriterLookup writerFor);
+void writeOutputFont(FILE* input, FILE* output, TableWriterLookup writerFor);

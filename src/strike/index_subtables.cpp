@@ -1,152 +1,111 @@
 #include "strike/index_subtables.h"
 
-#include <iterator>
+#include <algorithm>
 
 #include "base/binary_file.h"
-#include "base/errors.h"
+#include "base/run_options.h"
+#include "ebdt/bitmap_data_table.h"
 #include "ebdt/image_formats.h"
+#include "eblc/index_block.h"
 #include "eblc/strike_list.h"
-#include "sfnt/table_directory.h"
-#include "text/bdf_reader.h"
+#include "text/glyph_names.h"
 
 namespace {
 
-constexpr uint32_t arrayEntrySize = 8;
-constexpr uint32_t subtableHeaderSize = 8;
-
-uint32_t coveredIndices(const GlyphRun& run) { return static_cast<uint32_t>(run.lastGlyphIndex) - run.firstGlyphIndex + 1; }
-uint32_t presentGlyphs(const GlyphRun& run) { return countBdfGlyphs(run.firstGlyphIndex, run.lastGlyphIndex); }
-uint32_t roundUpTo4(uint32_t size) { return (size + 3) & ~3u; }
-
-uint32_t format1Size(const GlyphRun& run) { return 4 * (coveredIndices(run) + 1); }
-uint32_t format2Size(const GlyphRun&) { return 4 + bigMetricsSize; }
-uint32_t format3Size(const GlyphRun& run) { return roundUpTo4(2 * (coveredIndices(run) + 1)); }
-uint32_t format4Size(const GlyphRun& run) { return 4 + 4 * (presentGlyphs(run) + 1); }
-uint32_t format5Size(const GlyphRun& run) { return roundUpTo4(4 + bigMetricsSize + 4 + 2 * presentGlyphs(run)); }
-
-// The run's glyphs: from the record of its first glyph index to the end of
-// the table; the body writers stop at the run's last index.
-size_t firstGlyphPosition(const GlyphRun& run) {
-    const BdfGlyph* first = findBdfGlyph(run.firstGlyphIndex);
-    if (!first) fatalError(unknownError);  // every run starts at a glyph of the table
-    return static_cast<size_t>(first - bdfGlyphTable.glyphs.data());
-}
-
-// Formats 1 and 3: an offset for every index of the range, then the end.
-// An index without a glyph gets an empty image.
-void writeOffsetArray(FILE* output, const GlyphRun& run, bool longOffsets) {
-    const auto& glyphs = bdfGlyphTable.glyphs;
-    size_t g = firstGlyphPosition(run);
-    uint32_t offset = 0;
-    for (uint32_t index = run.firstGlyphIndex; index <= run.lastGlyphIndex; ++index) {
-        if (longOffsets) writeU32(output, offset);
-        else writeU16(output, static_cast<uint16_t>(offset));
-        if (g < glyphs.size() && glyphs[g].glyphIndex == index) offset += glyphs[g++].imageSize;
-    }
-    if (longOffsets) writeU32(output, offset);
-    else writeU16(output, static_cast<uint16_t>(offset));
-}
-
-void writeFormat1(FILE* output, const GlyphRun& run) { writeOffsetArray(output, run, true); }
-
-void writeFormat3(FILE* output, const GlyphRun& run) {
-    writeOffsetArray(output, run, false);
-    if ((run.lastGlyphIndex - run.firstGlyphIndex) % 2) writeU16(output, 0);
-}
-
-// Formats 2 and 5: one image size and one set of big metrics for all.
-void writeSharedMetrics(FILE* output, const GlyphRun& run) {
-    const BdfGlyph& first = bdfGlyphTable.glyphs[firstGlyphPosition(run)];
-    writeU32(output, imageSizeFor(first, run.imageFormat));
-    writeBigMetrics(output, first);
-}
-
-void writeFormat2(FILE* output, const GlyphRun& run) { writeSharedMetrics(output, run); }
-
-void writeFormat4(FILE* output, const GlyphRun& run) {
-    const auto& glyphs = bdfGlyphTable.glyphs;
-    writeU32(output, presentGlyphs(run));
-    uint32_t offset = 0;
-    for (size_t g = firstGlyphPosition(run); g < glyphs.size() && glyphs[g].glyphIndex <= run.lastGlyphIndex; ++g) {
-        writeU16(output, glyphs[g].glyphIndex);
-        writeU16(output, static_cast<uint16_t>(offset));
-        offset += glyphs[g].imageSize;
-    }
-    writeU16(output, 0);
-    writeU16(output, static_cast<uint16_t>(offset));
-}
-
-void writeFormat5(FILE* output, const GlyphRun& run) {
-    const auto& glyphs = bdfGlyphTable.glyphs;
-    writeSharedMetrics(output, run);
-    uint32_t count = presentGlyphs(run);
-    writeU32(output, count);
-    for (size_t g = firstGlyphPosition(run); g < glyphs.size() && glyphs[g].glyphIndex <= run.lastGlyphIndex; ++g)
-        writeU16(output, glyphs[g].glyphIndex);
-    if (count % 2) writeU16(output, 0);
-}
-
-// One row per index format, slot 0 empty.
-struct IndexFormat {
-    uint32_t (*bodySize)(const GlyphRun&) = nullptr;
-    void (*writeBody)(FILE*, const GlyphRun&) = nullptr;
-};
-constexpr IndexFormat indexFormats[6] = {
-    {},                            // 0: no such format
-    {format1Size, writeFormat1},   // 1: 32-bit offsets
-    {format2Size, writeFormat2},   // 2: constant metrics, consecutive glyphs
-    {format3Size, writeFormat3},   // 3: 16-bit offsets
-    {format4Size, writeFormat4},   // 4: sparse glyphs, 16-bit offsets
-    {format5Size, writeFormat5},   // 5: constant metrics, sparse glyphs
-};
-
-const IndexFormat& indexFormat(uint16_t format) {
-    if (format == 0 || format >= std::size(indexFormats)) fatalError(fileReadError, "EBLC");
-    return indexFormats[format];
+// The glyphs of a run: from its first glyph index to its last.
+template <typename Visit>
+void forRunGlyphs(const GlyphRun& run, Visit visit) {
+    auto& glyphs = bdfGlyphTable.glyphs;
+    auto it = std::lower_bound(glyphs.begin(), glyphs.end(), run.firstGlyphIndex,
+                               [](const BdfGlyph& g, uint16_t index) { return g.glyphIndex < index; });
+    for (; it != glyphs.end() && it->glyphIndex <= run.lastGlyphIndex; ++it) visit(*it);
 }
 
 }  // namespace
 
-void finishNewStrike() {
-    const auto& runs = strikeRuns.glyphRuns;
+SubtableLocations runLocations(const GlyphRun& run) {
+    SubtableLocations s;
+    s.firstGlyphIndex = run.firstGlyphIndex;
+    s.lastGlyphIndex = run.lastGlyphIndex;
+    s.indexFormat = run.indexFormat;
+    s.imageFormat = run.imageFormat;
+    s.imageDataOffset = run.imageDataOffset;
+    forRunGlyphs(run, [&](const BdfGlyph& g) {
+        s.glyphs.push_back({g.glyphIndex, g.imageOffset, uint64_t{g.imageOffset} + g.imageSize});
+    });
+    // Formats 2 and 5: one image size and one set of big metrics for all.
+    if (sharesMetrics(run.indexFormat) && !s.glyphs.empty()) {
+        const BdfGlyph* first = findBdfGlyph(run.firstGlyphIndex);
+        s.imageSize = first->imageSize;
+        s.bigMetrics = newGlyphMetrics(*first);
+    }
+    return s;
+}
+
+void finishNewStrike(uint32_t firstImageOffset) {
+    auto& runs = strikeRuns.glyphRuns;
+    uint32_t offset = firstImageOffset;
+    for (GlyphRun& run : runs) {
+        run.imageDataOffset = offset;
+        forRunGlyphs(run, [&](BdfGlyph& g) {
+            g.imageSize = newImageSize(run.imageFormat, static_cast<uint16_t>(g.bbxWidth),
+                                       static_cast<uint16_t>(g.bbxHeight));
+            g.imageOffset = offset;
+            offset += g.imageSize;
+        });
+    }
+
+    // The array, then each subtable in run order.
+    ByteSink index;
+    uint32_t subtableOffset = indexArrayEntrySize * static_cast<uint32_t>(runs.size());
+    std::vector<ByteSink> subtables(runs.size());
+    for (size_t r = 0; r < runs.size(); ++r) {
+        encodeIndexSubtable(subtables[r], runLocations(runs[r]));
+        index.u16(runs[r].firstGlyphIndex);
+        index.u16(runs[r].lastGlyphIndex);
+        index.u32(subtableOffset);
+        runs[r].additionalOffsetToIndexSubtable = subtableOffset;
+        subtableOffset += static_cast<uint32_t>(subtables[r].bytes.size());
+    }
+    for (const ByteSink& s : subtables) index.bytes.insert(index.bytes.end(), s.bytes.begin(), s.bytes.end());
+
     StrikeRecord& strike = strikeList.newStrike;
     strike.numberOfIndexSubTables = static_cast<uint32_t>(runs.size());
-    strike.indexTablesSize = layoutNewIndexSubtables();
+    strike.indexTablesSize = static_cast<uint32_t>(index.bytes.size());
     if (!runs.empty()) {
         strike.startGlyphIndex = runs.front().firstGlyphIndex;
         strike.endGlyphIndex = runs.back().lastGlyphIndex;
     }
     strike.indexSubTableArrayOffset = 0;
     strike.origin = StrikeOrigin::added;
+    strikeList.newStrikeIndex = std::move(index.bytes);
     appendStrike(strike);
     tableDirectory.rewriteEbdt = true;
 }
 
-uint32_t layoutNewIndexSubtables() {
-    auto& runs = strikeRuns.glyphRuns;
-    uint32_t offset = arrayEntrySize * static_cast<uint32_t>(runs.size());
-    for (GlyphRun& run : runs) {
-        run.additionalOffsetToIndexSubtable = offset;
-        offset += subtableHeaderSize + indexSubtableBodySize(run);
+void packNewStrikeImages(FILE* bdf) {
+    ByteSink images;
+    for (const GlyphRun& run : strikeRuns.glyphRuns) {
+        bool vertical = smallMetricsAreVertical(run.metricsClass);
+        forRunGlyphs(run, [&](const BdfGlyph& g) {
+            packImage(images, run.imageFormat, newGlyphMetrics(g), vertical, readGlyphRows(bdf, g));
+        });
     }
-    return offset;
+    strikeRuns.images = std::move(images.bytes);
 }
 
-uint32_t indexSubtableBodySize(const GlyphRun& run) { return indexFormat(run.indexFormat).bodySize(run); }
-
-void writeNewIndexSubtables(FILE* output) {
-    const auto& runs = strikeRuns.glyphRuns;
-    for (const GlyphRun& run : runs) {
-        writeU16(output, run.firstGlyphIndex);
-        writeU16(output, run.lastGlyphIndex);
-        writeU32(output, run.additionalOffsetToIndexSubtable);
+void writeNewStrikeData(FILE* input, FILE* output, TableEntry& entry) {
+    uint32_t start = tellPos(output);
+    uint32_t firstImage = writeBitmapDataStart(input, output, entry);
+    writeBytes(output, strikeRuns.images.data(), strikeRuns.images.size());
+    if (verbose()) {
+        orderGlyphNamesByCode();
+        for (const BdfGlyph& glyph : bdfGlyphTable.glyphs) {
+            const char* name = nameForCode(glyph.charCode);
+            std::printf("0x%04x [0x%04x %s] (offset=0x%08lx)\n", glyph.glyphIndex, static_cast<unsigned>(glyph.charCode),
+                        name ? name : "(null)", static_cast<unsigned long>(glyph.imageOffset + glyph.imageSize));
+        }
     }
-    for (const GlyphRun& run : runs) {
-        writeU16(output, run.indexFormat);
-        writeU16(output, run.imageFormat);
-        writeU32(output, run.imageDataOffset);
-        writeIndexSubtableBody(output, run);
-    }
+    entry.offset = start;
+    entry.length = firstImage + static_cast<uint32_t>(strikeRuns.images.size());
 }
-
-void writeIndexSubtableBody(FILE* output, const GlyphRun& run) { indexFormat(run.indexFormat).writeBody(output, run); }

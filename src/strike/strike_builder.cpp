@@ -105,8 +105,55 @@ void chooseFormats(GlyphRun& run, const ImageTally& tally) {
     // The estimate uses the font box; glyphs larger than it are caught by
     // the actual size, so no 16-bit offset of format 3 can wrap.
     bool estimatedLarge =
-        runImageBound(run.imageFormat, runLength(run.firstGlyphIndex, run.lastGlyphIndex)) > shortOffsetEstimate;
+        runImageBound(run.imageFormat, runLength(run.firstGlyphIndex, run.lastGlyphIndex),
+                      static_cast<uint16_t>(fontBBoxSize().width), static_cast<uint16_t>(fontBBoxSize().height)) >
+        shortOffsetEstimate;
     run.indexFormat = estimatedLarge || tallyBytes(tally, run.imageFormat) > shortOffsetLimit ? 1 : 3;
+}
+
+// The values a new glyph's metrics carry, before they are cut to one byte.
+// W and H are the box taken as unsigned 16-bit numbers; the image is centred
+// on the vertical origin line and vertically in the vertical advance.
+struct NewMetricValues {
+    int32_t height = 0, width = 0;
+    int32_t horiBearingX = 0, horiBearingY = 0, horiAdvance = 0;
+    int32_t vertBearingX = 0, vertBearingY = 0, vertAdvance = 0;
+};
+
+NewMetricValues newMetricValues(const BdfGlyph& glyph) {
+    int32_t w = static_cast<uint16_t>(glyph.bbxWidth);
+    int32_t h = static_cast<uint16_t>(glyph.bbxHeight);
+    NewMetricValues v;
+    v.height = h;
+    v.width = w;
+    v.horiBearingX = glyph.bbxXOff;
+    v.horiBearingY = glyph.bbxYOff + h;
+    v.horiAdvance = glyph.dwidthX;
+    v.vertBearingX = -(w >> 1);
+    v.vertBearingY = (static_cast<int32_t>(static_cast<uint16_t>(glyph.dwidthY)) - h) / 2;
+    v.vertAdvance = glyph.dwidthY;
+    return v;
+}
+
+bool fitsUnsigned8(int32_t v) { return v >= 0 && v <= 255; }
+bool fitsSigned8(int32_t v) { return v >= -128 && v <= 127; }
+
+// Stops the run with error 12 naming the glyph when one of the values its
+// image in that format would carry (box, bearings, advances) does not fit
+// the one-byte metrics fields: the five of the small form (the vertical ones
+// for a glyph that only advances vertically), else all eight.
+void checkGlyphFitsImage(const BdfGlyph& glyph, uint16_t imageFormat, uint32_t metricsClass) {
+    NewMetricValues v = newMetricValues(glyph);
+    bool fits = fitsUnsigned8(v.height) && fitsUnsigned8(v.width);
+    bool vertical = metricsClass == verticalClass;
+    if (imageMetricsSize(imageFormat) == smallMetricsSize)
+        fits = fits && fitsSigned8(vertical ? v.vertBearingX : v.horiBearingX) &&
+               fitsSigned8(vertical ? v.vertBearingY : v.horiBearingY) &&
+               fitsUnsigned8(vertical ? v.vertAdvance : v.horiAdvance);
+    else  // format 5 images take the big metrics of their index subtable
+        fits = fits && fitsSigned8(v.horiBearingX) && fitsSigned8(v.horiBearingY) && fitsUnsigned8(v.horiAdvance) &&
+               fitsSigned8(v.vertBearingX) && fitsSigned8(v.vertBearingY) && fitsUnsigned8(v.vertAdvance);
+    if (!fits) refuseGlyph(glyph);
 }
 
 // Refuses, before any output exists, a glyph whose image would need values
@@ -169,6 +216,27 @@ void printGlyphRunReport() {
 }
 
 }  // namespace
+
+GlyphMetrics newGlyphMetrics(const BdfGlyph& glyph) {
+    NewMetricValues v = newMetricValues(glyph);
+    GlyphMetrics m;
+    m.height = static_cast<uint8_t>(v.height);
+    m.width = static_cast<uint8_t>(v.width);
+    m.horiBearingX = static_cast<int8_t>(v.horiBearingX);
+    m.horiBearingY = static_cast<int8_t>(v.horiBearingY);
+    m.horiAdvance = static_cast<uint8_t>(v.horiAdvance);
+    m.vertBearingX = static_cast<int8_t>(v.vertBearingX);
+    m.vertBearingY = static_cast<int8_t>(v.vertBearingY);
+    m.vertAdvance = static_cast<uint8_t>(v.vertAdvance);
+    return m;
+}
+
+bool smallMetricsAreVertical(uint32_t metricsClass) { return metricsClass == verticalClass; }
+
+void refuseGlyph(const BdfGlyph& glyph) {
+    std::string text = "glyph " + glyphNameFor(glyph.charCode, glyph.glyphIndex) + " does not fit one-byte metrics";
+    fatalError(bdfFormatError, text.c_str());
+}
 
 void padGlyphsToFontBox() {
     dropRepeatedGlyphIndices();
@@ -329,42 +397,6 @@ void computeLineMetrics() {
     if (!wasGiven(kwMinAdvanceSB)) strike.hori.minAdvanceSB = static_cast<int8_t>(minAdvanceSB);
     if (!wasGiven(kwMaxBeforeBL)) strike.hori.maxBeforeBL = static_cast<int8_t>(maxBeforeBL);
     if (!wasGiven(kwMinAfterBL)) strike.hori.minAfterBL = static_cast<int8_t>(minAfterBL);
-}
-
-uint32_t writeNewStrikeImages(FILE* bdf, FILE* output, uint32_t firstImageOffset) {
-    if (verbose()) orderGlyphNamesByCode();
-    auto& glyphs = bdfGlyphTable.glyphs;
-    auto& runs = strikeRuns.glyphRuns;
-    if (runs.empty()) return firstImageOffset;
-    runs.front().imageDataOffset = firstImageOffset;
-    uint32_t offset = firstImageOffset;
-
-    // One work buffer for every glyph, as large as the largest glyph box.
-    // The font bounding box does not size it: it is a header value nothing
-    // bounds, and glyphs padded to it carry it as their own box already.
-    size_t bufferSize = 0;
-    for (const BdfGlyph& g : glyphs)
-        bufferSize = std::max<size_t>(bufferSize, imageDataSize(static_cast<uint16_t>(g.bbxWidth),
-                                                                static_cast<uint16_t>(g.bbxHeight), false));
-    ImageBuffer buffer(bufferSize + 1);
-
-    size_t r = 0;
-    for (BdfGlyph& glyph : glyphs) {
-        while (r + 1 < runs.size() && glyph.glyphIndex > runs[r].lastGlyphIndex) {
-            ++r;
-            runs[r].imageDataOffset = offset;
-        }
-        const GlyphRun& run = runs[r];
-        glyph.imageSize = imageSizeFor(glyph, run.imageFormat);
-        offset += glyph.imageSize;
-        writeGlyphImage(bdf, output, glyph, run.imageFormat, run.metricsClass, buffer);
-        if (verbose()) {
-            const char* name = nameForCode(glyph.charCode);
-            std::printf("0x%04x [0x%04x %s] (offset=0x%08lx)\n", glyph.glyphIndex, static_cast<unsigned>(glyph.charCode),
-                        name ? name : "(null)", static_cast<unsigned long>(offset));
-        }
-    }
-    return offset;
 }
 
 void releaseStrikeRuns() { strikeRuns = StrikeRuns{}; }

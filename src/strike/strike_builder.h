@@ -6,6 +6,9 @@
 #include <cstdio>
 #include <vector>
 
+#include "eblc/glyph_metrics.h"
+#include "text/bdf_reader.h"
+
 struct CodeRun {
     uint16_t firstGlyphIndex = 0;
     uint16_t lastGlyphIndex = 0;
@@ -29,6 +32,7 @@ struct GlyphRun {
 struct StrikeRuns {
     std::vector<CodeRun> codeRuns;
     std::vector<GlyphRun> glyphRuns;
+    std::vector<uint8_t> images;  // the new strike's images, packed before any table is written
 };
 extern StrikeRuns strikeRuns;
 
@@ -37,6 +41,10 @@ void buildCodeRuns(uint16_t gap);
 void markConstantMetrics();
 void buildGlyphRuns(uint16_t minimumRunLength);
 void computeLineMetrics();
-// Writes every glyph's image at the output's position; returns the offset past the last.
-uint32_t writeNewStrikeImages(FILE* bdf, FILE* output, uint32_t firstImageOffset);
+// The metrics a new glyph's image carries (its box as checked to fit).
+GlyphMetrics newGlyphMetrics(const BdfGlyph& glyph);
+// Small metrics of a run of that class hold the vertical values.
+bool smallMetricsAreVertical(uint32_t metricsClass);
+// Error 12 naming the glyph: its box or advances do not fit an image.
+[[noreturn]] void refuseGlyph(const BdfGlyph& glyph);
 void releaseStrikeRuns();

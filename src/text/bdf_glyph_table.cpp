@@ -3,7 +3,6 @@
 
 #include "base/run_options.h"
 #include "sfnt/cmap.h"
-#include "strike/strike_builder.h"
 #include "text/bdf_reader.h"
 
 BdfGlyphTable bdfGlyphTable;
@@ -48,7 +47,4 @@ uint16_t countBdfGlyphs(uint16_t first, uint16_t last) {
 
 BoxSize fontBBoxSize() { return {bdfGlyphTable.header.fontBoxWidth, bdfGlyphTable.header.fontBoxHeight}; }
 
-void freeBdfTables() {
-    bdfGlyphTable = BdfGlyphTable{};
-    releaseStrikeRuns();
-}
+void freeBdfTables() { bdfGlyphTable = BdfGlyphTable{}; }

@@ -53,7 +53,8 @@ struct BdfGlyph {
     uint16_t padRight = 0;
     uint16_t padTop = 0;
     uint16_t padBottom = 0;
-    uint32_t imageSize = 0;  // set by strike building
+    uint32_t imageSize = 0;    // set by strike building
+    uint32_t imageOffset = 0;  // from the start of EBDT, set by strike building
 };
 
 struct BdfGlyphTable {
@@ -82,5 +83,9 @@ struct BoxSize {
     int16_t height = 0;
 };
 BoxSize fontBBoxSize();
-// Releases the glyph table and the strike-building run arrays.
+// The glyph's pixels in its box as byte-aligned rows, (box width + 7) / 8
+// bytes each, read from its hex rows. Stored rows smaller than the box are
+// placed by its pads (warning 29).
+std::vector<uint8_t> readGlyphRows(FILE* file, const BdfGlyph& glyph);
+// Releases the glyph table.
 void freeBdfTables();

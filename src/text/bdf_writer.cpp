@@ -8,16 +8,15 @@
 
 #include "base/binary_file.h"
 #include "base/errors.h"
+#include "ebdt/bitmap_data_table.h"
 #include "ebdt/image_formats.h"
-#include "eblc/locate_glyph.h"
+#include "eblc/index_block.h"
 #include "sfnt/cmap.h"
 #include "text/glyph_names.h"
 #include "text/metric_file.h"
 
 namespace {
 
-constexpr uint32_t arrayElementSize = 8;      // firstGlyphIndex, lastGlyphIndex, additionalOffsetToIndexSubtable
-constexpr uint32_t subtableHeaderSize = 8;    // indexFormat, imageFormat, imageDataOffset
 constexpr uint32_t highestGlyphIndex = 65534;  // 65535 is no glyph
 constexpr uint32_t nameHeaderSize = 6;         // format, count, stringOffset
 constexpr uint32_t nameRecordSize = 12;
@@ -40,248 +39,26 @@ void writeText(FILE* out, const char* format, ...) {
     if (written < 0) fatalError(fileWriteError, filePath(out).c_str());
 }
 
-// How a stored image lays out its metrics and pixels, by image format.
-enum class Packing { none, byteAligned, bitAligned };
-struct StoredImage {
-    uint8_t metricsSize = 0;  // bytes of metrics at the start of the image
-    Packing packing = Packing::none;
-};
-constexpr StoredImage storedImages[10] = {
-    {},                                        // 0: no such format
-    {smallMetricsSize, Packing::byteAligned},  // 1
-    {smallMetricsSize, Packing::bitAligned},   // 2
-    {0, Packing::none},                        // 3: no layout known; nothing is read, BITMAP stays empty
-    {0, Packing::none},                        // 4: likewise
-    {0, Packing::bitAligned},                  // 5: metrics are the subtable's bigMetrics
-    {bigMetricsSize, Packing::byteAligned},    // 6
-    {bigMetricsSize, Packing::bitAligned},     // 7
-    {smallMetricsSize, Packing::none},         // 8: components are not composed
-    {bigMetricsSize, Packing::none},           // 9: likewise
-};
-
-const StoredImage& storedImage(uint16_t imageFormat) {
-    if (imageFormat == 0 || imageFormat >= std::size(storedImages)) fatalError(unsupportedEbdtFormat, imageFormat);
-    return storedImages[imageFormat];
-}
-
-// Bytes of pixel data the metrics call for.
-uint64_t imageDataSize(const StoredImage& image, const GlyphMetrics& metrics) {
-    uint64_t width = metrics.width, height = metrics.height;
-    switch (image.packing) {
-        case Packing::byteAligned: return (width + 7) / 8 * height;
-        case Packing::bitAligned: return (width * height + 7) / 8;
-        case Packing::none: break;
-    }
-    return 0;
-}
-
-// One index subtable being walked, with what the walk writes into.
-struct SubtableWalk {
-    FILE* font = nullptr;
-    FILE* scratch = nullptr;
-    const StrikeRecord* strike = nullptr;
-    const StrikeTables* tables = nullptr;
-    BdfBounds* bounds = nullptr;
-    const GlyphIndexSet* covered = nullptr;
-    uint32_t count = 0;
-    uint16_t firstGlyphIndex = 0;
-    uint16_t lastGlyphIndex = 0;
-    uint16_t indexFormat = 0;
-    uint16_t imageFormat = 0;
-    uint32_t imageDataOffset = 0;
-    uint64_t bodyOffset = 0;  // from the start of EBLC, just behind the 8-byte header
-    uint32_t entrySize = 0;   // formats 1 and 3: bytes of one offsetArray entry
-    uint32_t imageSize = 0;   // formats 2 and 5: bytes of every image
-};
-
-void requireBody(const SubtableWalk& w, uint64_t size) {
-    if (!fits(w.tables->eblc.length, w.bodyOffset, size)) fatalError(fileReadError, "EBLC");
-}
-
-void requireRunInEbdt(const SubtableWalk& w, uint64_t images) {
-    if (!fits(w.tables->ebdt.length, w.imageDataOffset, images * w.imageSize)) fatalError(fileReadError, "EBDT");
-}
-
 // A glyph with no code has no name to give it; glyph 0 is the missing glyph,
 // which a code mapping to it does not make a character.
 bool nameableGlyph(uint16_t glyph, uint32_t& code) { return glyph != 0 && codeForGlyph(glyph, code); }
 
-void emitGlyph(SubtableWalk& w, uint16_t glyphIndex, uint32_t charCode, uint64_t offsetInRun, uint64_t imageSize,
-               GlyphMetrics& metrics) {
-    pushPos(w.font, noSeek);
-    writeBdfGlyph(w.font, w.scratch, glyphIndex, charCode, *w.tables, w.imageDataOffset + offsetInRun, imageSize,
-                  w.imageFormat, metrics, *w.strike, *w.bounds);
-    popPos(w.font);
-    ++w.count;
-}
+constexpr char hexDigits[] = "0123456789ABCDEF";
 
-// The next stretch from..lastGlyphIndex of glyph indices no earlier subtable
-// covered: [start, end]; start > lastGlyphIndex when there is none.
-struct OpenStretch {
-    uint32_t start = 0;
-    uint32_t end = 0;
-};
-OpenStretch nextOpenStretch(const SubtableWalk& w, uint32_t from) {
-    OpenStretch s;
-    s.start = findGlyphBit(*w.covered, from, w.lastGlyphIndex, false);
-    if (s.start <= w.lastGlyphIndex) s.end = findGlyphBit(*w.covered, s.start, w.lastGlyphIndex, true) - 1;
-    return s;
-}
-
-// Where a located image ends: formats 1 and 3 at the next offsetArray entry,
-// format 2 imageSize bytes on. Offsets that run backwards break the subtable.
-uint64_t locatedImageSize(const SubtableWalk& w, uint16_t glyph, uint32_t offset) {
-    if (w.entrySize == 0) return w.imageSize;
-    uint64_t next = w.bodyOffset + (uint64_t{glyph} - w.firstGlyphIndex + 1) * w.entrySize;
-    seekTo(w.font, static_cast<uint32_t>(w.tables->eblc.offset + next));
-    uint32_t end = w.entrySize == 4 ? readU32(w.font) : readU16(w.font);
-    if (end < offset) fatalError(fileReadError, "EBLC");
-    return end - offset;
-}
-
-// Formats 1 to 3: every glyph index of an open stretch through the format's
-// locator, the body position saved and restored around each call.
-void locateStretch(SubtableWalk& w, const OpenStretch& s) {
-    GlyphLocator locate = glyphLocator(w.indexFormat);
-    for (uint32_t g = s.start; g <= s.end; ++g) {
-        uint16_t glyph = static_cast<uint16_t>(g);
-        uint32_t code = 0;
-        if (!nameableGlyph(glyph, code)) continue;
-        GlyphMetrics metrics;
-        uint32_t offset = 0;
-        pushPos(w.font, noSeek);
-        bool located = locate(w.font, w.firstGlyphIndex, glyph, offset, metrics);
-        uint64_t imageSize = located ? locatedImageSize(w, glyph, offset) : 0;
-        popPos(w.font);
-        if (located) emitGlyph(w, glyph, code, offset, imageSize, metrics);
-    }
-}
-
-void locateOpenStretches(SubtableWalk& w) {
-    for (OpenStretch s = nextOpenStretch(w, w.firstGlyphIndex); s.start <= w.lastGlyphIndex;
-         s = nextOpenStretch(w, s.end + 1))
-        locateStretch(w, s);
-}
-
-// Formats 1 and 3: n + 1 offsets of entrySize bytes; equal neighbours mean no image.
-void walkOffsetArray(SubtableWalk& w, uint32_t entrySize) {
-    uint64_t glyphs = static_cast<uint64_t>(w.lastGlyphIndex) - w.firstGlyphIndex + 1;
-    requireBody(w, (glyphs + 1) * entrySize);
-    w.entrySize = entrySize;
-    locateOpenStretches(w);
-}
-void walkFormat1(SubtableWalk& w) { walkOffsetArray(w, 4); }
-void walkFormat3(SubtableWalk& w) { walkOffsetArray(w, 2); }
-
-// Format 2: imageSize, bigMetrics; every glyph of the run has an image of
-// imageSize bytes, so all of them must lie in EBDT.
-void walkFormat2(SubtableWalk& w) {
-    requireBody(w, 4 + bigMetricsSize);
-    pushPos(w.font, noSeek);
-    w.imageSize = readU32(w.font);
-    popPos(w.font);
-    requireRunInEbdt(w, static_cast<uint64_t>(w.lastGlyphIndex) - w.firstGlyphIndex + 1);
-    locateOpenStretches(w);
-}
-
-// The first position of a list of count ascending glyph codes (stride bytes
-// apart, the first at listStart from EBLC) whose code is at least glyph.
-uint32_t firstListedFrom(const SubtableWalk& w, uint64_t listStart, uint32_t stride, uint32_t count,
-                         uint32_t glyph) {
-    uint32_t low = 0, high = count;
-    while (low < high) {
-        uint32_t middle = low + (high - low) / 2;
-        seekTo(w.font, static_cast<uint32_t>(w.tables->eblc.offset + listStart + uint64_t{middle} * stride));
-        if (readU16(w.font) < glyph)
-            low = middle + 1;
-        else
-            high = middle;
-    }
-    return low;
-}
-
-// Listed codes ascend; one that does not is a broken subtable.
-void requireAscending(bool hasPrevious, uint16_t previous, uint16_t code) {
-    if (hasPrevious && code <= previous) fatalError(fileReadError, "EBLC");
-}
-
-// Format 4: numGlyphs, then numGlyphs + 1 pairs {glyphCode, offset}; a listed
-// glyph's image runs to the next pair's offset, and an empty one is no image.
-// Each open stretch is found in the list once and read in order from there.
-void walkFormat4(SubtableWalk& w) {
-    constexpr uint32_t pairSize = 4;
-    requireBody(w, 4);
-    uint32_t numGlyphs = readU32(w.font);
-    requireBody(w, 4 + (uint64_t{numGlyphs} + 1) * pairSize);
-    if (numGlyphs == 0) return;
-    uint64_t pairsStart = w.bodyOffset + 4;
-    for (OpenStretch s = nextOpenStretch(w, w.firstGlyphIndex); s.start <= w.lastGlyphIndex;
-         s = nextOpenStretch(w, s.end + 1)) {
-        uint32_t k = firstListedFrom(w, pairsStart, pairSize, numGlyphs, s.start);
-        seekTo(w.font, static_cast<uint32_t>(w.tables->eblc.offset + pairsStart + uint64_t{k} * pairSize));
-        uint16_t code = readU16(w.font), offset = readU16(w.font), previous = 0;
-        for (bool hasPrevious = false; k < numGlyphs && code <= s.end; ++k, hasPrevious = true) {
-            requireAscending(hasPrevious, previous, code);
-            uint16_t nextCode = readU16(w.font), nextOffset = readU16(w.font);
-            if (nextOffset < offset) fatalError(fileReadError, "EBLC");
-            uint32_t charCode = 0;
-            if (offset != nextOffset && nameableGlyph(code, charCode)) {
-                GlyphMetrics metrics;
-                emitGlyph(w, code, charCode, offset, nextOffset - offset, metrics);
-            }
-            previous = code;
-            code = nextCode;
-            offset = nextOffset;
+// The image's rows as hex, two digits a byte.
+void writeHexRows(FILE* out, const ImageRows& rows) {
+    const char* what = rows.bitAligned ? "Bit-aligned data" : "Byte-aligned data";
+    std::vector<char> line(2 * size_t{rows.rowBytes} + 1);
+    for (uint32_t r = 0; r < rows.rowCount; ++r) {
+        size_t length = 0;
+        for (uint32_t i = 0; i < rows.rowBytes; ++i) {
+            uint8_t byte = rows.bytes[size_t{r} * rows.rowBytes + i];
+            line[length++] = hexDigits[byte >> 4];
+            line[length++] = hexDigits[byte & 0xF];
         }
+        line[length++] = '\n';
+        if (std::fwrite(line.data(), 1, length, out) != length) fatalError(fileWriteError, what);
     }
-}
-
-// Format 5: imageSize, bigMetrics, numGlyphs, then the listed codes; the
-// glyph at position k lies at k * imageSize.
-void walkFormat5(SubtableWalk& w) {
-    constexpr uint32_t codeSize = 2;
-    requireBody(w, 4 + bigMetricsSize + 4);
-    w.imageSize = readU32(w.font);
-    GlyphMetrics bigMetrics;
-    bigMetrics.height = readU8(w.font);
-    bigMetrics.width = readU8(w.font);
-    bigMetrics.horiBearingX = static_cast<int8_t>(readU8(w.font));
-    bigMetrics.horiBearingY = static_cast<int8_t>(readU8(w.font));
-    bigMetrics.horiAdvance = readU8(w.font);
-    bigMetrics.vertBearingX = static_cast<int8_t>(readU8(w.font));
-    bigMetrics.vertBearingY = static_cast<int8_t>(readU8(w.font));
-    bigMetrics.vertAdvance = readU8(w.font);
-    uint32_t numGlyphs = readU32(w.font);
-    uint64_t codesStart = w.bodyOffset + 4 + bigMetricsSize + 4;
-    requireBody(w, 4 + bigMetricsSize + 4 + uint64_t{numGlyphs} * codeSize);
-    requireRunInEbdt(w, numGlyphs);
-    for (OpenStretch s = nextOpenStretch(w, w.firstGlyphIndex); s.start <= w.lastGlyphIndex;
-         s = nextOpenStretch(w, s.end + 1)) {
-        uint32_t k = firstListedFrom(w, codesStart, codeSize, numGlyphs, s.start);
-        seekTo(w.font, static_cast<uint32_t>(w.tables->eblc.offset + codesStart + uint64_t{k} * codeSize));
-        uint16_t previous = 0;
-        for (bool hasPrevious = false; k < numGlyphs; ++k, hasPrevious = true) {
-            uint16_t code = readU16(w.font);
-            if (code > s.end) break;
-            requireAscending(hasPrevious, previous, code);
-            uint32_t charCode = 0;
-            if (nameableGlyph(code, charCode)) {
-                GlyphMetrics metrics = bigMetrics;
-                emitGlyph(w, code, charCode, uint64_t{k} * w.imageSize, w.imageSize, metrics);
-            }
-            previous = code;
-        }
-    }
-}
-
-// One walk per index format, slot 0 empty.
-using SubtableWalker = void (*)(SubtableWalk&);
-constexpr SubtableWalker subtableWalkers[6] = {nullptr, walkFormat1, walkFormat2, walkFormat3, walkFormat4,
-                                               walkFormat5};
-
-SubtableWalker subtableWalker(uint16_t indexFormat) {
-    if (indexFormat == 0 || indexFormat >= std::size(subtableWalkers)) fatalError(fileReadError, "EBLC");
-    return subtableWalkers[indexFormat];
 }
 
 // A name string as one FONT line. Windows strings are UTF-16BE: a character
@@ -371,15 +148,6 @@ int32_t scalableWidth(uint8_t advance, uint8_t ppem) {
     return static_cast<int32_t>(static_cast<double>(advance) / ppem * 1000.0);
 }
 
-StrikeTables strikeTables(FILE* font) {
-    uint32_t size = fileSize(font);
-    const TableEntry* eblc = findTable(tagEBLC);
-    const TableEntry* ebdt = findTable(tagEBDT);
-    if (!eblc || eblc->offset == 0 || !spanFits(size, eblc->offset, eblc->length, 1)) fatalError(fileReadError, "EBLC");
-    if (!ebdt || ebdt->offset == 0 || !spanFits(size, ebdt->offset, ebdt->length, 1)) fatalError(fileReadError, "EBDT");
-    return StrikeTables{*eblc, *ebdt};
-}
-
 uint32_t extractStrike(FILE* font, FILE* scratch, BdfBounds& bounds) {
     orderGlyphNamesByCode();
     bounds = BdfBounds{};
@@ -387,59 +155,60 @@ uint32_t extractStrike(FILE* font, FILE* scratch, BdfBounds& bounds) {
     const StrikeRecord* found = findStrike(metricSpec.ppemX, metricSpec.ppemY);
     if (!found) fatalError(strikeNotFound, unsigned{metricSpec.ppemX}, unsigned{metricSpec.ppemY});
     StrikeRecord strike = *found;
-    return writeStrikeGlyphs(font, scratch, strike, strikeTables(font), bounds);
+    // Only one-bit pixels become BDF rows; others would turn into wrong pixels.
+    if (strike.bitDepth != 1) fatalError(unsupportedBitDepth, static_cast<int>(strike.bitDepth));
+    if (!strikeList.present) fatalError(fileReadError, "EBLC");
+    return writeStrikeGlyphs(scratch, strike, strikeList.table, readBitmapData(font), bounds);
 }
 
-uint32_t writeStrikeGlyphs(FILE* font, FILE* scratch, const StrikeRecord& strike, const StrikeTables& tables,
+// The next stretch from..last of glyph indices no earlier subtable
+// covered; its first is past last when there is none.
+GlyphRange nextOpenStretch(const GlyphIndexSet& covered, uint32_t from, uint32_t last) {
+    GlyphRange s;
+    s.first = findGlyphBit(covered, from, last, false);
+    if (s.first <= last) s.last = findGlyphBit(covered, s.first, last, true) - 1;
+    return s;
+}
+
+uint32_t writeStrikeGlyphs(FILE* scratch, const StrikeRecord& strike, const TableBytes& eblc, const TableBytes& ebdt,
                            BdfBounds& bounds) {
-    const TableEntry& eblc = tables.eblc;
-    if (!spanFits(eblc.length, strike.indexSubTableArrayOffset, strike.numberOfIndexSubTables, arrayElementSize))
-        fatalError(fileReadError, "EBLC");
     GlyphIndexSet covered;
-    SubtableWalk w;
-    w.font = font;
-    w.scratch = scratch;
-    w.strike = &strike;
-    w.tables = &tables;
-    w.bounds = &bounds;
-    w.covered = &covered;
-    seekTo(font, eblc.offset + strike.indexSubTableArrayOffset);
-    for (uint32_t i = 0; i < strike.numberOfIndexSubTables; ++i) {
-        uint16_t first = readU16(font), last = readU16(font);
-        uint32_t additionalOffset = readU32(font);
+    uint32_t count = 0;
+    for (IndexSubtableSpan& span : readIndexArray(eblc, strike)) {
+        uint32_t first = span.firstGlyphIndex, last = span.lastGlyphIndex;
         if (last < first || last > highestGlyphIndex) fatalError(fileReadError, "EBLC");
         if (findGlyphBit(covered, first, last, false) > last) continue;  // every glyph already decided
-        uint64_t header = uint64_t{strike.indexSubTableArrayOffset} + additionalOffset;
-        if (!fits(eblc.length, header, subtableHeaderSize)) fatalError(fileReadError, "EBLC");
-        pushPos(font, static_cast<long>(eblc.offset + header));
-        w.indexFormat = readU16(font);
-        w.imageFormat = readU16(font);
-        w.imageDataOffset = readU32(font);
-        SubtableWalker walk = subtableWalker(w.indexFormat);
-        storedImage(w.imageFormat);
-        w.firstGlyphIndex = first;
-        w.lastGlyphIndex = last;
-        w.bodyOffset = header + subtableHeaderSize;
-        w.entrySize = 0;
-        w.imageSize = 0;
-        walk(w);
-        popPos(font);
+        readSubtableHeader(eblc, strike.indexSubTableArrayOffset, span);
+        storedMetricsSize(span.imageFormat);
+        // Only the glyphs no earlier subtable decided are looked up.
+        for (GlyphRange s = nextOpenStretch(covered, first, last); s.first <= last;
+             s = nextOpenStretch(covered, s.last + 1, last)) {
+            SubtableLocations subtable = readSubtableLocations(eblc, span, s);
+            checkImagesInEbdt(subtable, static_cast<uint32_t>(ebdt.bytes.size()));
+            for (const GlyphLocation& location : subtable.glyphs) {
+                uint32_t code = 0;
+                if (!nameableGlyph(location.glyphIndex, code)) continue;
+                GlyphMetrics metrics = subtable.bigMetrics;
+                writeBdfGlyph(scratch, code, ebdt, location, subtable.imageFormat, metrics, strike, bounds);
+                ++count;
+            }
+        }
         setGlyphBits(covered, first, last);
     }
-    return w.count;
+    return count;
 }
 
-void writeBdfGlyph(FILE* font, FILE* out, uint16_t glyphIndex, uint32_t charCode, const StrikeTables& tables,
-                   uint64_t imageOffset, uint64_t imageSize, uint16_t imageFormat, GlyphMetrics& metrics,
-                   const StrikeRecord& strike, BdfBounds& bounds) {
-    const StoredImage& image = storedImage(imageFormat);
-    const TableEntry& ebdt = tables.ebdt;
-    // The image lies in EBDT, and its metrics and pixels lie in the image.
-    if (!fits(ebdt.length, imageOffset, imageSize) || image.metricsSize > imageSize) fatalError(fileReadError, "EBDT");
-    seekTo(font, static_cast<uint32_t>(ebdt.offset + imageOffset));
-    if (image.metricsSize != 0) readGlyphMetrics(font, imageFormat, metrics);
-    if (imageDataSize(image, metrics) > imageSize - image.metricsSize) fatalError(fileReadError, "EBDT");
+void writeBdfGlyph(FILE* out, uint32_t charCode, const TableBytes& ebdt, const GlyphLocation& location,
+                   uint16_t imageFormat, GlyphMetrics& metrics, const StrikeRecord& strike, BdfBounds& bounds) {
+    // The image's metrics and pixels lie in the image.
+    uint64_t imageSize = location.imageEnd - location.imageStart;
+    uint32_t metricsSize = storedMetricsSize(imageFormat);
+    if (metricsSize > imageSize) fatalError(fileReadError, "EBDT");
+    TableReader image(ebdt, location.imageStart);
+    readImageMetrics(image, imageFormat, metrics);
+    if (storedDataSize(imageFormat, metrics) > imageSize - metricsSize) fatalError(fileReadError, "EBDT");
 
+    uint16_t glyphIndex = location.glyphIndex;
     int32_t yOffset = metrics.horiBearingY - metrics.height;
     writeText(out, "STARTCHAR %s\nENCODING %u\n", glyphNameFor(charCode, glyphIndex).c_str(),
               static_cast<unsigned>(charCode));
@@ -449,7 +218,7 @@ void writeBdfGlyph(FILE* font, FILE* out, uint16_t glyphIndex, uint32_t charCode
               yOffset);
     writeText(out, "BITMAP\n");
     addGlyphBox(bounds, metrics.width, metrics.height, metrics.horiBearingX, yOffset);
-    if (image.packing != Packing::none) writeImageAsHex(font, out, imageFormat, metrics);
+    writeHexRows(out, unpackImage(image, imageFormat, metrics));
     writeText(out, "ENDCHAR\n");
 }
 

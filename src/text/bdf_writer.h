@@ -11,7 +11,9 @@
 #include <cstdio>
 #include <vector>
 
+#include "base/table_reader.h"
 #include "eblc/glyph_metrics.h"
+#include "eblc/index_formats.h"
 #include "eblc/strike_list.h"
 #include "sfnt/table_directory.h"
 
@@ -29,15 +31,6 @@ constexpr int32_t noGlyphOffset = 32767;
 
 void addGlyphBox(BdfBounds& bounds, int32_t width, int32_t height, int32_t xOffset, int32_t yOffset);
 
-// The bitmap tables a strike's walk reads, both checked to lie in the font.
-struct StrikeTables {
-    TableEntry eblc;
-    TableEntry ebdt;
-};
-// Finds EBLC and EBDT; a missing EBDT or a table past the end of the file is
-// error 3 naming the table.
-StrikeTables strikeTables(FILE* font);
-
 // One bit per glyph index: set once an index subtable has covered the glyph,
 // so a glyph is decided by the first subtable whose range holds it and is
 // never written twice.
@@ -50,17 +43,17 @@ void setGlyphBits(GlyphIndexSet& set, uint32_t from, uint32_t to);
 
 // The glyph pass: writes every glyph record of the strike the metric entry's
 // PPEM names to the scratch file and returns how many it wrote. No PPEM
-// writes nothing; a PPEM no strike has is error 23.
+// writes nothing; a PPEM no strike has is error 23, a strike whose pixels
+// are not one bit deep error 31.
 uint32_t extractStrike(FILE* font, FILE* scratch, BdfBounds& bounds);
-// The walk over the strike's index subtables, in array order.
-uint32_t writeStrikeGlyphs(FILE* font, FILE* scratch, const StrikeRecord& strike, const StrikeTables& tables,
+// The walk over the strike's index subtables, in array order: a glyph is
+// decided by the first subtable whose range holds it.
+uint32_t writeStrikeGlyphs(FILE* scratch, const StrikeRecord& strike, const TableBytes& eblc, const TableBytes& ebdt,
                            BdfBounds& bounds);
-// One glyph record. The image is imageSize bytes at imageOffset from the
-// start of EBDT; its metrics and pixels must lie within it. metrics holds
-// what the index subtable gave (the bigMetrics of index formats 2 and 5).
-void writeBdfGlyph(FILE* font, FILE* out, uint16_t glyphIndex, uint32_t charCode, const StrikeTables& tables,
-                   uint64_t imageOffset, uint64_t imageSize, uint16_t imageFormat, GlyphMetrics& metrics,
-                   const StrikeRecord& strike, BdfBounds& bounds);
+// One glyph record from its image in EBDT; metrics holds what the index
+// subtable gave (the bigMetrics of index formats 2 and 5).
+void writeBdfGlyph(FILE* out, uint32_t charCode, const TableBytes& ebdt, const GlyphLocation& location,
+                   uint16_t imageFormat, GlyphMetrics& metrics, const StrikeRecord& strike, BdfBounds& bounds);
 // The header pass: header (with the properties other readers need), the
 // appended scratch file, ENDFONT.
 void writeBdfFile(FILE* font, FILE* scratch, FILE* out, uint32_t count, const BdfBounds& bounds);

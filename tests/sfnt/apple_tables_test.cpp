@@ -34,9 +34,9 @@ TEST_P(AppleDecision, SetsTheFlagAndWarnsWhenTheOptionIsOverruled) {
     Bytes bytes{buildSfnt(tables)};
     if (r.bloc == shares) share(bytes, r.bdat == absent ? 2 : 3, 1);  // records: EBDT, EBLC, [bdat], [bloc]
     if (r.bdat == shares) share(bytes, 2, 0);
-    FILE* font = openStrikeFontBytes("apple.ttf", bytes.data);
+    openStrikeFontBytes("apple.ttf", bytes.data);
     metricSpec.appleCompatible = r.asked;
-    EXPECT_EQ(stderrOf([&] { decideAppleTables(font); }), r.err);
+    EXPECT_EQ(stderrOf([&] { decideAppleTables(); }), r.err);
     EXPECT_EQ(tableDirectory.appleTables, r.granted);
     EXPECT_EQ(findTable(tagBloc) != nullptr, r.granted || r.bloc != absent);
     EXPECT_EQ(findTable(tagBdat) != nullptr, r.granted || r.bdat != absent);

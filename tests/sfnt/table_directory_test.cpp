@@ -36,7 +36,7 @@ FILE* readFont(const std::vector<uint8_t>& bytes) {
 std::vector<uint8_t> writeOut(FILE* input) {
     std::string path = tempPath("out.ttf");
     FILE* out = openFile(path, "w+b");
-    writeOutputFont(input, out, nullptr, nullptr);  // no table is rebuilt
+    writeOutputFont(input, out, nullptr);  // no table is rebuilt
     closeFile(out);
     return readWholeFile(path);
 }

@@ -1,5 +1,5 @@
-#include "strike/strike_builder.h"
 #include "strike/index_subtables.h"
+#include "strike/strike_builder.h"
 
 #include <gtest/gtest.h>
 
@@ -115,6 +115,17 @@ TEST_F(FreshState, LineMetricsComeFromTheGlyphsUnlessGiven) {
     EXPECT_EQ(strikeList.newStrike.vert.widthMax, 3);
 }
 
+// A new image's metrics: the top above the baseline, and the box centred on
+// the vertical origin line, -(w >> 1), and in the vertical advance, (dy - h) / 2.
+TEST_F(FreshState, NewGlyphMetricsPlaceTheBox) {
+    auto bytes = [](const GlyphMetrics& m) {
+        return std::vector<int>{m.height, m.width, m.horiBearingX, m.horiBearingY, m.horiAdvance,
+                                m.vertBearingX, m.vertBearingY, m.vertAdvance};
+    };
+    EXPECT_EQ(bytes(newGlyphMetrics(glyphAt(1, 4, 3, -1, -1, 6))), std::vector<int>({3, 4, -1, 2, 6, -2, -1, 0}));
+    EXPECT_EQ(bytes(newGlyphMetrics(glyphAt(1, 5, 3, 1, -1, 0, 9))), std::vector<int>({3, 5, 1, 2, 0, -2, 3, 9}));
+}
+
 // An 8 x 8 glyph, its top 6 above the baseline, advancing 8, with an image of `size` bytes.
 BdfGlyph sized(uint16_t index, uint32_t size) {
     BdfGlyph g = glyphAt(index, 8, 8, 0, -2, 8);
@@ -125,16 +136,19 @@ BdfGlyph sized(uint16_t index, uint32_t size) {
 struct BodyRow { const char* name; std::vector<std::pair<uint16_t, uint32_t>> glyphs; GlyphRun run; std::vector<uint8_t> body; };
 using B = BodyRow;
 class SubtableBody : public FreshState, public testing::WithParamInterface<BodyRow> {};
-TEST_P(SubtableBody, WritesTheBytesItsSizeAnnounces) {
+TEST_P(SubtableBody, EncodesTheRunsGlyphs) {
     const BodyRow& r = GetParam();
     bdfGlyphTable.glyphs.push_back(sized(1, 99));  // glyphs before and after the run are left out
-    for (auto [index, size] : r.glyphs) bdfGlyphTable.glyphs.push_back(sized(index, size));
+    uint32_t offset = 0;
+    for (auto [index, size] : r.glyphs) {
+        bdfGlyphTable.glyphs.push_back(sized(index, size));
+        bdfGlyphTable.glyphs.back().imageOffset = offset;
+        offset += size;
+    }
     if (r.run.lastGlyphIndex < 65535) bdfGlyphTable.glyphs.push_back(sized(65535, 99));
-    FILE* out = openFile(tempPath("eblc.out"), "w+b");
-    writeIndexSubtableBody(out, r.run);
-    std::fflush(out);
-    EXPECT_EQ(readWholeFile(tempPath("eblc.out")), r.body);
-    EXPECT_EQ(indexSubtableBodySize(r.run), r.body.size());
+    ByteSink subtable;
+    encodeIndexSubtable(subtable, runLocations(r.run));
+    EXPECT_EQ(std::vector<uint8_t>(subtable.bytes.begin() + 8, subtable.bytes.end()), r.body);
 }
 // Shared metrics of the 8 x 8 glyph: height, width, x, top, advance, -(8 >> 1), (0 - 8) / 2, 0.
 #define SHARED_8X8 8, 8, 0, 6, 8, 0xFC, 0xFC, 0

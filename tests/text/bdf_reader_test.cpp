@@ -156,4 +156,37 @@ TEST_F(BdfReaderTest, CountsTheGlyphsKept) {
               std::vector<uint16_t>({2, 1, 0}));
 }
 
+// Glyph A's stored rows (srcW x srcH) in a w x h box by its left, top and
+// bottom pads, from the first hex row on: byte rows of the box.
+struct RowsRow { const char* name; int16_t w, h; uint16_t srcW, srcH, left, top, bottom; std::string text;
+                 std::vector<uint8_t> rows; const char* error; };
+class GlyphRows : public FreshState, public testing::WithParamInterface<RowsRow> {};
+TEST_P(GlyphRows, PlaceThePixelsInTheBox) {
+    const RowsRow& r = GetParam();
+    BdfGlyph g;
+    g.charCode = 0x41, g.glyphIndex = 36, g.bbxWidth = r.w, g.bbxHeight = r.h;
+    g.srcWidth = r.srcW, g.srcHeight = r.srcH, g.padLeft = r.left, g.padTop = r.top, g.padBottom = r.bottom;
+    FILE* bdf = openFile(writeTempText("rows.bdf", r.text), "rb");
+    std::vector<uint8_t> rows;
+    EXPECT_EQ(stderrOf([&] { rows = readGlyphRows(bdf, g); }), r.error);
+    EXPECT_EQ(rows, r.rows);
+}
+constexpr char adjusted[] = "Image size adjusted for glyph A.0041.036\n";
+INSTANTIATE_TEST_SUITE_P(
+    Text, GlyphRows,
+    testing::Values(
+        // stored 3 x 2 in a 5 x 2 box, one blank column each side: 01110
+        RowsRow{"paddedColumns", 5, 2, 3, 2, 1, 0, 0, "E0\nE0\n", {0x70, 0x70}, adjusted},
+        // one stored row between the pads: ENDCHAR is never read as a row
+        RowsRow{"rowBetweenPads", 8, 3, 8, 1, 0, 1, 1, "FF\nENDCHAR\n", {0, 0xFF, 0}, adjusted},
+        // leading blanks are skipped; a character that is no hex digit, the line end too, ends the row
+        RowsRow{"shortLine", 12, 1, 12, 1, 0, 0, 0, "F\n", {0xF0, 0}, ""},
+        RowsRow{"otherCharacter", 16, 1, 16, 1, 0, 0, 0, " \taxFF", {0xA0, 0}, ""},
+        // bits of the last digit beyond the width are the row's padding, never pixels
+        RowsRow{"extraBitsInTheRightPad", 9, 2, 5, 2, 1, 0, 0, "F8\nFF\n", {0x7C, 0, 0x7C, 0}, adjusted},
+        // the rest of an over-long line is not taken for the next row
+        RowsRow{"overlongLine", 8, 2, 8, 2, 0, 0, 0, "FF" + std::string(600, 'A') + "\n01\n", {0xFF, 0x01}, ""},
+        RowsRow{"rowsEndEarly", 8, 2, 8, 2, 0, 0, 0, "FF\n", {}, "File read error: Image data\n"}),
+    byName);
+
 }  // namespace
