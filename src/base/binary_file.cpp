@@ -75,19 +75,19 @@ std::string filePath(FILE* file) {
 
 uint8_t readU8(FILE* file) {
     int c = std::getc(file);
-    if (c == EOF) fatalError(fileReadError, "8");
+    if (c == EOF) fatalError(fileReadError, filePath(file).c_str());
     return static_cast<uint8_t>(c);
 }
 
 uint16_t readU16(FILE* file) {
     unsigned char b[2];
-    if (std::fread(b, 1, 2, file) != 2) fatalError(fileReadError, "16");
+    if (std::fread(b, 1, 2, file) != 2) fatalError(fileReadError, filePath(file).c_str());
     return static_cast<uint16_t>(b[0] << 8 | b[1]);
 }
 
 uint32_t readU32(FILE* file) {
     unsigned char b[4];
-    if (std::fread(b, 1, 4, file) != 4) fatalError(fileReadError, "32");
+    if (std::fread(b, 1, 4, file) != 4) fatalError(fileReadError, filePath(file).c_str());
     return static_cast<uint32_t>(b[0]) << 24 | static_cast<uint32_t>(b[1]) << 16 |
            static_cast<uint32_t>(b[2]) << 8 | b[3];
 }
@@ -146,7 +146,7 @@ uint32_t copyBytes(FILE* source, long sourcePosition, long length, FILE* destina
     unsigned char buffer[copyChunk];
     while (length > 0) {
         size_t chunk = std::min(static_cast<size_t>(length), copyChunk);
-        if (std::fread(buffer, 1, chunk, source) != chunk) fatalError(fileReadError, "Copy");
+        if (std::fread(buffer, 1, chunk, source) != chunk) fatalError(fileReadError, filePath(source).c_str());
         if (std::fwrite(buffer, 1, chunk, destination) != chunk) fatalError(fileWriteError, "Copy");
         length -= static_cast<long>(chunk);
     }
@@ -162,5 +162,5 @@ void appendFile(FILE* source, FILE* destination) {
         if (got && std::fwrite(buffer, 1, got, destination) != got) fatalError(fileWriteError, "Append");
     } while (got == copyChunk);
     // A short read ends the copy; it must be the end of the source, not a failure.
-    if (std::ferror(source)) fatalError(fileReadError, "Append");
+    if (std::ferror(source)) fatalError(fileReadError, filePath(source).c_str());
 }

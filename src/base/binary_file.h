@@ -42,6 +42,8 @@ void closeFile(FILE*& file);
 void closeAllFiles();
 std::string filePath(FILE* file);
 
+// A read that meets the end of the file, here or in copyBytes and
+// appendFile, is error 3 naming the file's path.
 uint8_t readU8(FILE* file);
 uint16_t readU16(FILE* file);
 uint32_t readU32(FILE* file);

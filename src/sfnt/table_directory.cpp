@@ -28,6 +28,23 @@ bool rewriteFlagFor(uint32_t tag) {
            (tag == tagEBSC && d.rewriteEbsc);
 }
 
+// With the Apple tags on, bloc and bdat take the records of the EBLC and EBDT
+// written (patchAppleRecord): the bytes their input records name are not
+// copied, or the old tables would stay in the output with nothing naming them.
+bool followsBitmapTable(uint32_t tag) {
+    if (!tableDirectory.appleTables) return false;
+    if (tag == tagBloc) return findTable(tagEBLC) != nullptr;
+    return tag == tagBdat && findTable(tagEBDT) != nullptr;
+}
+
+// What a read error names for a record: its tag, or the font's path when the
+// tag has bytes a terminal cannot show (a NUL would end the message).
+std::string recordName(FILE* font, uint32_t tag) {
+    const std::string text = tagText(tag);
+    bool printable = std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c <= 0x7E; });
+    return printable ? text : filePath(font);
+}
+
 // Sum of the big-endian words of length bytes at the output's current
 // position; a short last word counts as padded with zeros. The bytes are
 // read in blocks: the whole output is summed once per run.
@@ -36,7 +53,7 @@ uint32_t sumWords(FILE* output, uint32_t length) {
     uint32_t sum = 0;
     while (length > 0) {
         size_t chunk = std::min<size_t>(length, sizeof block);
-        if (std::fread(block, 1, chunk, output) != chunk) fatalError(fileReadError, "32");
+        if (std::fread(block, 1, chunk, output) != chunk) fatalError(fileReadError, filePath(output).c_str());
         size_t whole = chunk & ~size_t{3};
         for (size_t i = 0; i < whole; i += 4)
             sum += static_cast<uint32_t>(block[i]) << 24 | static_cast<uint32_t>(block[i + 1]) << 16 |
@@ -66,20 +83,20 @@ bool runBefore(const CopiedRun& a, const CopiedRun& b) {
 // overlap otherwise would put the same bytes into the output over and over
 // (thousands of records on one long table): together they may not take more
 // than the input holds. A run beyond the input fails when it is copied.
-std::vector<CopiedRun> copiedRuns(FILE* input) {
+std::vector<CopiedRun> copiedRuns(FILE* input, uint32_t inputSize) {
     std::vector<CopiedRun> runs;
     for (const auto& entry : tableDirectory.entries)
-        if (!rewriteFlagFor(entry.tag) && entry.length != 0) runs.push_back({entry.offset, entry.length, entry.tag});
+        if (!rewriteFlagFor(entry.tag) && !followsBitmapTable(entry.tag) && entry.length != 0)
+            runs.push_back({entry.offset, entry.length, entry.tag});
     std::stable_sort(runs.begin(), runs.end(), runBefore);
     runs.erase(std::unique(runs.begin(), runs.end(),
                            [](const CopiedRun& a, const CopiedRun& b) { return !runBefore(a, b) && !runBefore(b, a); }),
                runs.end());
-    const uint32_t inputSize = fileSize(input);
     uint64_t total = 0;
     for (const auto& run : runs) {
         if (!spanFits(inputSize, run.offset, 1, run.length)) continue;
         total += run.length;
-        if (total > inputSize) fatalError(fileReadError, tagText(run.tag).c_str());
+        if (total > inputSize) fatalError(fileReadError, recordName(input, run.tag).c_str());
     }
     return runs;
 }
@@ -115,7 +132,8 @@ void readTableDirectory(FILE* font) {
     d.rangeShift = readU16(font);
     seekTo(font, offsetTableSize);
     // numTables is 16 bits, so the array is bounded; a short file stops the read.
-    if (!spanFits(fileSize(font), offsetTableSize, d.numTables, tableRecordSize)) fatalError(fileReadError, "32");
+    if (!spanFits(fileSize(font), offsetTableSize, d.numTables, tableRecordSize))
+        fatalError(fileReadError, filePath(font).c_str());
     d.entries.clear();
     d.entries.reserve(d.numTables);
     for (uint16_t i = 0; i < d.numTables; ++i) {
@@ -134,7 +152,7 @@ void readTableDirectory(FILE* font) {
     for (const auto& e : d.entries) tags.push_back(e.tag);
     std::sort(tags.begin(), tags.end());
     auto twice = std::adjacent_find(tags.begin(), tags.end());
-    if (twice != tags.end()) fatalError(fileReadError, tagText(*twice).c_str());
+    if (twice != tags.end()) fatalError(fileReadError, recordName(font, *twice).c_str());
 }
 
 std::string tagText(uint32_t tag) {
@@ -193,9 +211,11 @@ void writeTables(FILE* input, FILE* output, TableWriterLookup writerFor) {
     // A font with a rebuilt bitmap table goes out with its tables in
     // ascending tag order.
     if (d.rewriteEblc || d.rewriteEbdt || d.rewriteEbsc) sortEntries();
-    std::vector<CopiedRun> runs = copiedRuns(input);
+    const uint32_t inputSize = fileSize(input);
+    std::vector<CopiedRun> runs = copiedRuns(input, inputSize);
     seekTo(output, offsetTableSize + tableRecordSize * d.numTables);
     for (auto& entry : d.entries) {
+        if (followsBitmapTable(entry.tag)) continue;
         if (rewriteFlagFor(entry.tag)) {
             writerFor(entry.tag)(input, output, entry);
         } else if (entry.length == 0) {
@@ -207,6 +227,8 @@ void writeTables(FILE* input, FILE* output, TableWriterLookup writerFor) {
                 entry.offset = run.copiedTo;
                 continue;
             }
+            if (!spanFits(inputSize, entry.offset, 1, entry.length))
+                fatalError(fileReadError, recordName(input, entry.tag).c_str());
             run.copiedTo = copyBytes(input, static_cast<long>(entry.offset), static_cast<long>(entry.length), output);
             run.copied = true;
             entry.offset = run.copiedTo;

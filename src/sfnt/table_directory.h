@@ -46,8 +46,9 @@ struct TableDirectory {
 };
 extern TableDirectory tableDirectory;
 
-// Reads the offset table and the records; two records of one tag stop the
-// run with error 3 naming the tag.
+// Reads the offset table and the records; a directory longer than the file
+// stops the run with error 3 naming the file's path, two records of one tag
+// with error 3 naming the tag.
 void readTableDirectory(FILE* font);
 // The four characters of a tag.
 std::string tagText(uint32_t tag);

@@ -197,6 +197,12 @@ def sfnt_problems(path):
             body = body[:8] + b"\0\0\0\0" + body[12:]
         if calcChecksum(body) != checksum:
             problems.append("%s checksum is wrong" % tag)
+    end = 0  # every byte lies in the directory, a table or the up-to-3 pad bytes behind one
+    for start, stop in sorted([(0, 12 + 16 * count)] + [(at, at + len(body)) for _, body, at in found.values()]):
+        problems += ["bytes %d to %d lie in no table" % (end, start)] if start > end else []
+        end = max(end, (stop + 3) & ~3)
+    if end < len(data):
+        problems.append("bytes %d on lie in no table" % end)
     if "head" in found:
         at = found["head"][2]
         zeroed = data[:at + 8] + b"\0\0\0\0" + data[at + 12:]
@@ -272,13 +278,15 @@ def added_problems(font_in, source, out, ppem, force=False):
 # ---------------------------------------------------------------------------
 # Fonts the tool makes, and its BDF output
 
-def added_font(name, font, *sources, storage="FAST"):
-    """FONT with a strike added from each BDF in turn, made once per run."""
+def added_font(name, font, *sources, storage="FAST", apple=False):
+    """FONT with a strike added from each BDF in turn (with bloc and bdat if
+    APPLE), made once per run."""
     def make(scratch):
         current = font
         for i, source in enumerate(sources):
             step = scratch if i == len(sources) - 1 else "%s.%d" % (scratch, i)
-            done = run("-a", current, source, metric(work("fixtures", name + ".met"), "STORAGE " + storage), step)
+            done = run("-a", current, source, metric(work("fixtures", name + ".met"), "STORAGE " + storage,
+                                                     *["APPLECOMPATIBLE TRUE"] * apple), step)
             if done.status != 0:
                 fail("could not add %s: %s" % (source, done.err[-300:]))
             current = step

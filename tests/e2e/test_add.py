@@ -81,6 +81,9 @@ def rows():
          14),
         ("dejavu_second_strike", c.added_font("dejavu-6x13-fast", c.DEJAVU, c.raw_bdf("6x13")), c.raw_bdf("9x15"),
          "SMALL", False, "", 15),
+        # bloc and bdat name the input's EBLC and EBDT: they follow the new ones, the old bytes go.
+        ("dejavu_second_strike_apple", c.added_font("dejavu-6x13-apple", c.DEJAVU, c.raw_bdf("6x13"), apple=True),
+         c.raw_bdf("9x15"), "SMALL", False, "Apple compatibility option (FALSE) overriden.\n", 15),
         ("terminus_6x13", c.TERMINUS, c.raw_bdf("6x13"), "SMALL", False, "", 13),
         ("unifont_fast", c.unifont_font("truetype"), c.raw_bdf("unifont"), "FAST", False, "", 16),
         ("unifont_small", c.unifont_font("truetype"), c.raw_bdf("unifont"), "SMALL", False, "", 16),

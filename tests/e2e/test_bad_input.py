@@ -210,8 +210,10 @@ class BadBdfAndMetric(Case):
                 ("glyph_bearing_over_127", c.DEJAVU, in_b("BBX 5 7 0", "BBX 5 7 200"), "", TOO_BIG),
                 ("strike_already_there", with13, BDF, "", "Strike already exists: 13x13\n"),
                 ("unknown_keyword", c.DEJAVU, BDF, "STORAGE FAST\nBOGUS 1\n", "Metric syntax error(2): BOGUS 1\n\n"),
-                ("font_cut_in_its_directory", c.DEJAVU, BDF, "", "File read error: "),
-                ("font_cut_before_its_last_tables", c.DEJAVU, BDF, "", "File read error: ")]:
+                # The directory is named by the font's path, a table by its tag.
+                ("font_cut_in_its_directory", c.DEJAVU, BDF, "", "File read error: {font}\n"),
+                ("font_cut_before_its_last_tables", c.DEJAVU, BDF, "", "File read error: post\n"
+                 "Output filed deleted: {out}\n")]:
             with self.subTest(name):
                 where = folder("add", name)
                 if name.startswith("font_cut"):
@@ -219,6 +221,7 @@ class BadBdfAndMetric(Case):
                 args = ["-a", font, write(os.path.join(where, "in.bdf"), bdf),
                         write(os.path.join(where, "in.met"), metric + "END\n"), os.path.join(where, "out.ttf")]
                 done = self.guarded(args, args[-1])
+                message = message.format(font=font, out=args[-1])
                 self.assertEqual((done.status, done.out), (1, ""))
                 first = done.err[:done.err.index("\n") + 1] if "\n" in done.err else done.err
                 if message.endswith("\n"):

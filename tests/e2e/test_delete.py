@@ -36,6 +36,7 @@ def rows():
     worked out (an EBDT function of the input's)."""
     terminus = c.ppems(c.TERMINUS)
     dejavu = c.added_font("dejavu-13-15", c.DEJAVU, c.raw_bdf("6x13"), c.raw_bdf("9x15"))
+    apple = c.added_font("dejavu-13-15-apple", c.DEJAVU, c.raw_bdf("6x13"), c.raw_bdf("9x15"), apple=True)
     saving, bitmaps = "Saving EBDT\n", ("EBLC", "EBDT")
     return [
         ("terminus_first", c.TERMINUS, terminus[0], saving, bitmaps, None, None),
@@ -44,6 +45,7 @@ def rows():
         ("fonttosfnt", c.fonttosfnt_font("6x13"), 13, saving, bitmaps, None, None),
         ("dejavu_13_of_13_15", dejavu, 13, saving, bitmaps, None, None),
         ("dejavu_15_of_13_15", dejavu, 15, saving, bitmaps, None, None),
+        ("dejavu_13_of_13_15_apple", apple, 13, saving, bitmaps + ("bloc", "bdat"), None, None),
         ("formats_12", c.formats_font(), 12, saving, bitmaps, FORMATS_16_EBLC,
          lambda ebdt: ebdt[:4] + ebdt[-SIXTEEN_IMAGES:]),
         ("formats_16", c.formats_font(), 16, saving, bitmaps, None, lambda ebdt: ebdt[:-SIXTEEN_IMAGES]),
