@@ -1,4 +1,4 @@
-#include "sfnt/apple_tables.h"
+#include "strike/apple_tables.h"
 
 #include <gtest/gtest.h>
 

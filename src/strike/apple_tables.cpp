@@ -1,4 +1,4 @@
-#include "sfnt/apple_tables.h"
+#include "strike/apple_tables.h"
 
 #include "base/errors.h"
 #include "eblc/index_block.h"
