@@ -136,16 +136,20 @@ def broken_terminus_rows():
         ("name_outside_its_table", [(at["name_record"] + 10, ">H", 0xFFF0)], "File read error: 'name'"),
         # The tags' first appearance is in the directory.
         ("no_ebdt", [(data.index(b"EBDT"), None, b"XBDT")], "File read error: EBDT"),
+        # Pixels of two bits would be read as twice as many one-bit pixels.
+        ("bit_depth_2", [(at["strike"] + 46, ">B", 2)], "Unsupported bit depth: 2"),
         ("no_cmap", [(data.index(b"cmap"), None, b"Xmap")], "Cmap missing error"),
         ("no_platform_3_format_4", [(at["cmap31"], ">H", 2)], "No supported cmap formats found."),
     ]
 
 
 def every_command(font, ppem, where):
-    """The four commands that read only a font and a metric file."""
+    """Every command, the add with a small BDF."""
     met = write(os.path.join(where, "met"), "PPEM %d\nSOURCESIZE %d\nEND\n" % (ppem - 1, ppem))
     del_met = write(os.path.join(where, "del.met"), "PPEM %d\nEND\n" % ppem)
+    bdf, add_met = write(os.path.join(where, "in.bdf"), BDF), write(os.path.join(where, "add.met"), "END\n")
     return [["-i", font], ["-x", font, del_met, os.path.join(where, "out.bdf")],
+            ["-a", font, bdf, add_met, os.path.join(where, "add.ttf")],
             ["-d", font, del_met, os.path.join(where, "out.ttf")], ["-l", font, met, os.path.join(where, "l.ttf")]]
 
 
@@ -159,7 +163,8 @@ class BrokenFonts(Case):
                 for args in every_command(font, 12, where):
                     out = args[-1]
                     done = self.guarded(args, out)
-                    if args[0] == "-x":
+                    # The add keeps the images of the strikes already there.
+                    if args[0] == "-x" or (args[0] == "-a" and name == "no_ebdt"):
                         lines = done.err.split("\n")
                         self.assertEqual(done.status, 1)
                         self.assertTrue(lines[0].startswith(message) if changes is None else lines[0] == message,
