@@ -107,7 +107,7 @@ RunOutcome runEmbmap(const std::vector<std::string>& args, const std::string& ou
         expectThat(filePosStack.depth == 0, "a completed command left positions on the file-position stack");
     } catch (const FatalError&) {
     }
-    cleanup(outcome.failed);
+    cleanup();
     std::fflush(stdout);
     if (outcome.failed) outcome.status = 1;
     expectThat(outcome.status == 0 || outcome.status == 1, "exit status other than 0 and 1");

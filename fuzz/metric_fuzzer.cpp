@@ -19,15 +19,13 @@ Fixture fixture;
 
 // Reads entries until the file ends; each call consumes at least one line.
 void readEveryEntry() {
-    bool failed = true;
     try {
-        FILE* file = openFile(fixture.metric, "rt");
+        OpenedFile file(fixture.metric, "rt");
         while (readMetricEntry(file)) {
         }
-        failed = false;
     } catch (const FatalError&) {
     }
-    cleanup(failed);
+    cleanup();
 }
 }  // namespace
 

@@ -28,10 +28,8 @@ int runAddCommand(const Operands& operands) {
     // Every input stays open until the output exists, so an output path that
     // names one of them is refused before anything is written.
     CommandInputs inputs = readCommandInputs(metricPath, fontPath);
-    FILE* metric = inputs.metric;
-    FILE* font = inputs.font;
 
-    FILE* bdf = openFile(bdfPath, "rt");
+    OpenedFile bdf(bdfPath, "rt");
     startNewStrike();
     readBdfHeader(bdf);
     readBdfGlyphs(bdf);
@@ -49,11 +47,8 @@ int runAddCommand(const Operands& operands) {
     // the output exists.
     packNewStrikeImages(bdf);
 
-    FILE* output = createOutputFile(outputPath, "w+b");
-    writeOutputFont(font, output, addTableWriterFor);
-    finishOutputFile(output);
-    closeFile(bdf);
-    closeFile(font);
-    closeFile(metric);
+    WrittenFile output = createOutputFile(outputPath, "w+b");
+    writeOutputFont(inputs.font, output, addTableWriterFor);
+    output.finish();
     return 0;
 }

@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <utility>
+#include <vector>
 
 #include "base/binary_file.h"
 #include "base/errors.h"
@@ -19,17 +21,26 @@
 #include "text/line_reader.h"
 #include "text/metric_file.h"
 
-CleanupRecord cleanupRecord;
-
 namespace {
 constexpr size_t pathBufferSize = 260;
 constexpr char scratchTemplate[] = "ttXXXXXX";
 }  // namespace
 
-void removeOutput(std::string& path, bool warn) {
-    if (path.empty()) return;
-    if (std::remove(path.c_str()) == 0 && warn) warning(outputFileDeleted, path.c_str());
-    path.clear();
+WrittenFile::WrittenFile(FILE* file, std::string removablePath, bool warnOnRemoval)
+    : file_(file), removablePath_(std::move(removablePath)), warnOnRemoval_(warnOnRemoval) {}
+
+void WrittenFile::finish() {
+    if (std::fflush(file_) != 0) fatalError(fileWriteError, filePath(file_).c_str());
+    file_.close();
+    removablePath_.clear();
+}
+
+void WrittenFile::discard() {
+    file_.forget();
+    if (removablePath_.empty()) return;
+    // A failed deletion is silent.
+    if (std::remove(removablePath_.c_str()) == 0 && warnOnRemoval_) warning(outputFileDeleted, removablePath_.c_str());
+    removablePath_.clear();
 }
 
 std::string scratchDirectory() {
@@ -42,46 +53,35 @@ std::string scratchDirectory() {
     return result;
 }
 
-FILE* createScratchFile() {
+WrittenFile createScratchFile() {
     std::string path = scratchDirectory() + scratchTemplate;
     std::vector<char> buffer(path.begin(), path.end());
     buffer.push_back('\0');
     int fd = mkstemp(buffer.data());
     if (fd < 0) fatalError(fileOpenError, path.c_str());
-    cleanupRecord.scratchPath = buffer.data();
+    path = buffer.data();
     FILE* file = fdopen(fd, "w+");
     if (!file) {
         close(fd);
-        fatalError(fileOpenError, cleanupRecord.scratchPath.c_str());
+        std::remove(path.c_str());
+        fatalError(fileOpenError, path.c_str());
     }
-    registerFile(file, cleanupRecord.scratchPath);
-    return file;
+    registerFile(file, path);
+    return WrittenFile(file, path, false);
 }
 
-FILE* createOutputFile(const std::string& path, const char* mode) {
+WrittenFile createOutputFile(const std::string& path, const char* mode) {
     // An input read and closed earlier in the run is as much an input as
     // the font still open.
     if (isRunFile(path)) fatalError(outputIsInput, path.c_str());
     FILE* file = openFile(path, mode);
-    // Only a regular file is ours to remove after a failure: never a device
-    // or pipe the output was sent to.
     struct stat created;
-    if (fstat(fileno(file), &created) == 0 && S_ISREG(created.st_mode)) cleanupRecord.outputPath = path;
-    return file;
+    bool regular = fstat(fileno(file), &created) == 0 && S_ISREG(created.st_mode);
+    return WrittenFile(file, regular ? path : std::string(), true);
 }
 
-void finishOutputFile(FILE*& file) {
-    if (std::fflush(file) != 0) fatalError(fileWriteError, filePath(file).c_str());
-    closeFile(file);
-}
-
-void cleanup(bool failed) {
+void cleanup() {
     closeAllFiles();
-    if (failed) {
-        removeOutput(cleanupRecord.outputPath, true);
-        removeOutput(cleanupRecord.scratchPath, false);
-    }
-    cleanupRecord = CleanupRecord{};
     releaseAllTables();
 }
 

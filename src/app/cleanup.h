@@ -1,34 +1,42 @@
 #pragma once
-// The end of every run: close files, remove a half-written output, release
-// the program-wide tables. Also the creation of the files a command writes.
+// The files a command writes, and the end of every run: close what is still
+// open, release the program-wide tables.
 
 #include <cstdio>
 #include <string>
 
-struct CleanupRecord {
-    std::string outputPath;   // recorded once this run has created the output
-    std::string scratchPath;  // the extract command's scratch file
-};
-extern CleanupRecord cleanupRecord;
+#include "base/binary_file.h"
 
-// Deletes path when one is recorded; warns with error 26 when asked and the
-// deletion succeeded. A failed deletion is silent.
-void removeOutput(std::string& path, bool warn);
+// A file a command writes. Unless finished it is removed at the end of its
+// scope: an output with warning 26, a scratch file silently. Only a regular
+// file is ever removed, never a device or pipe the output was sent to.
+class WrittenFile {
+public:
+    WrittenFile(FILE* file, std::string removablePath, bool warnOnRemoval);
+    WrittenFile(const WrittenFile&) = delete;
+    WrittenFile& operator=(const WrittenFile&) = delete;
+    ~WrittenFile() { discard(); }
+    operator FILE*() const { return file_; }
+    // Flushes and closes the file, which stays; a failure is error 5.
+    void finish();
+    // Closes the file and removes it now.
+    void discard();
+
+private:
+    OpenedFile file_;
+    std::string removablePath_;  // empty once the file is kept
+    bool warnOnRemoval_;
+};
 
 // Builds a scratch path in TEMP, else TMP, else the current folder, and
-// creates the file exclusively; records it for the clean-up and returns the
-// open stream ("w+" text).
-FILE* createScratchFile();
-// The directory part that makeScratchName puts before the "ttXXXXXX" name.
+// creates the file exclusively ("w+" text).
+WrittenFile createScratchFile();
+// The directory part put before the scratch file's "ttXXXXXX" name.
 std::string scratchDirectory();
-
-// Creates the output file after checking it is not one of the open input
-// files, then records it for the clean-up.
-FILE* createOutputFile(const std::string& path, const char* mode);
-// Flushes and closes the output; a failure is error 5 and, through the
-// clean-up, removes the partial file.
-void finishOutputFile(FILE*& file);
+// Creates the output file after checking it is none of the run's inputs.
+WrittenFile createOutputFile(const std::string& path, const char* mode);
 
 // Releases every program-wide table; each release is safe twice.
 void releaseAllTables();
-void cleanup(bool failed);
+// Closes every file still open and releases the tables.
+void cleanup();

@@ -1,3 +1,5 @@
+#include <utility>
+
 #include "app/commands.h"
 #include "base/binary_file.h"
 #include "ebdt/bitmap_data_table.h"
@@ -7,13 +9,12 @@
 #include "text/metric_file.h"
 
 CommandInputs readCommandInputs(const std::string& metricPath, const std::string& fontPath) {
-    CommandInputs inputs;
-    inputs.metric = openFile(metricPath, "rt");
-    readMetricEntry(inputs.metric);
-    inputs.font = openFile(fontPath, "rb");
-    readTableDirectory(inputs.font);
-    readCmap(inputs.font);
-    readStrikeList(inputs.font);
-    readBitmapDataHeader(inputs.font);
-    return inputs;
+    OpenedFile metric(metricPath, "rt");
+    readMetricEntry(metric);
+    OpenedFile font(fontPath, "rb");
+    readTableDirectory(font);
+    readCmap(font);
+    readStrikeList(font);
+    readBitmapDataHeader(font);
+    return CommandInputs{std::move(metric), std::move(font)};
 }

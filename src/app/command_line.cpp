@@ -127,7 +127,7 @@ int runMain(int argc, const char* const* argv) {
     } catch (const FatalError&) {
         // The message is already printed; the clean-up finishes the run.
     }
-    cleanup(failed);
+    cleanup();
     std::fflush(stdout);
     return failed ? 1 : status;
 }

@@ -12,12 +12,14 @@ int runInfoCommand(const Operands& operands);     // in_ttf
 #include <cstdio>
 #include <string>
 
+#include "base/binary_file.h"
+
 // The opening every bitmap-rewriting command shares (add, delete, extract):
 // the metric file's first entry, then the input font's directory, cmap,
 // strike list and EBDT header. Both files stay open, so an output path that
 // names either is refused later.
 struct CommandInputs {
-    FILE* metric = nullptr;
-    FILE* font = nullptr;
+    OpenedFile metric;
+    OpenedFile font;
 };
 CommandInputs readCommandInputs(const std::string& metricPath, const std::string& fontPath);

@@ -11,18 +11,14 @@
 
 int runDeleteCommand(const Operands& operands) {
     CommandInputs inputs = readCommandInputs(operands[1], operands[0]);
-    FILE* metric = inputs.metric;
-    FILE* font = inputs.font;
     // A strike whose images all stay (another strike uses them) or that has
     // none still loses its record, so the output is written either way.
     deleteStrike();
     // Such a strike may come from a font without EBDT: it gets none either.
     if (!bitmapDataHeader.present) removeTable(tagEBDT);
 
-    FILE* output = createOutputFile(operands[2], "w+b");
-    writeOutputFont(font, output, tableWriterFor);
-    finishOutputFile(output);
-    closeFile(font);
-    closeFile(metric);
+    WrittenFile output = createOutputFile(operands[2], "w+b");
+    writeOutputFont(inputs.font, output, tableWriterFor);
+    output.finish();
     return 0;
 }

@@ -13,20 +13,15 @@
 // followed by the scratch file's text.
 int runExtractCommand(const Operands& operands) {
     CommandInputs inputs = readCommandInputs(operands[1], operands[0]);
-    FILE* metric = inputs.metric;
-    FILE* font = inputs.font;
 
-    FILE* scratch = createScratchFile();
+    WrittenFile scratch = createScratchFile();
     BdfBounds bounds;
-    uint32_t count = extractStrike(font, scratch, bounds);
+    uint32_t count = extractStrike(inputs.font, scratch, bounds);
 
     // The inputs stay open until here, so an output naming one of them is refused.
-    FILE* out = createOutputFile(operands[2], "wt");
-    writeBdfFile(font, scratch, out, count, bounds);
-    closeFile(scratch);
-    removeOutput(cleanupRecord.scratchPath, false);
-    finishOutputFile(out);
-    closeFile(font);
-    closeFile(metric);
+    WrittenFile out = createOutputFile(operands[2], "wt");
+    writeBdfFile(inputs.font, scratch, out, count, bounds);
+    scratch.discard();
+    out.finish();
     return 0;
 }

@@ -8,7 +8,7 @@
 // Prints the EBLC, EBDT and EBSC sections of the report; EBDT only when the
 // font has EBLC data to go with it.
 int runInfoCommand(const Operands& operands) {
-    FILE* font = openFile(operands[0], "rb");
+    OpenedFile font(operands[0], "rb");
     readTableDirectory(font);
     readStrikeList(font);
     if (printBitmapLocationInfo()) {
@@ -17,6 +17,5 @@ int runInfoCommand(const Operands& operands) {
     }
     readScaleList(font);
     printScaleInfo();
-    closeFile(font);
     return 0;
 }

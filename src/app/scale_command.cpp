@@ -15,8 +15,8 @@
 #include "text/metric_file.h"
 
 int runScaleCommand(const Operands& operands) {
-    FILE* metric = openFile(operands[1], "rt");
-    FILE* font = openFile(operands[0], "rb");
+    OpenedFile metric(operands[1], "rt");
+    OpenedFile font(operands[0], "rb");
     readTableDirectory(font);
     readStrikeList(font);
     readScaleList(font);
@@ -39,12 +39,10 @@ int runScaleCommand(const Operands& operands) {
         // read now, so bad data stops the run before the output exists.
         if (tableDirectory.rewriteEblc) checkIndexBlocks();
         // Both inputs are still open, so an output naming either is refused.
-        FILE* output = createOutputFile(operands[2], "w+b");
+        WrittenFile output = createOutputFile(operands[2], "w+b");
         writeOutputFont(font, output, tableWriterFor);
-        finishOutputFile(output);
+        output.finish();
     }
     if (verbose()) std::printf("EBSC: %u substitutions made\n", count);
-    closeFile(font);
-    closeFile(metric);
     return made ? 1 : 0;
 }

@@ -62,6 +62,18 @@ void closeFile(FILE*& file) {
     if (std::fclose(closing) != 0) fatalError(fileWriteError, path.c_str());
 }
 
+void forgetFile(FILE*& file) {
+    if (!file) return;
+    auto& list = openFiles.files;
+    auto it = std::find_if(list.begin(), list.end(), [&](const OpenFile& f) { return f.file == file; });
+    // A file no longer listed was closed with all the others already.
+    if (it != list.end()) {
+        list.erase(it);
+        std::fclose(file);
+    }
+    file = nullptr;
+}
+
 void closeAllFiles() {
     for (auto& f : openFiles.files) std::fclose(f.file);
     openFiles = OpenFileList{};

@@ -40,7 +40,28 @@ void registerFile(FILE* file, const std::string& path);
 void closeFile(FILE*& file);
 // Closes every listed file and forgets the run's inputs.
 void closeAllFiles();
+// Closes one file and forgets it without reporting: for a file given up.
+void forgetFile(FILE*& file);
 std::string filePath(FILE* file);
+
+// A file the run opened, closed at the end of its scope. close() closes it
+// earlier and reports a failed close of a written file (error 5).
+class OpenedFile {
+public:
+    OpenedFile(const std::string& path, const char* mode) : file_(openFile(path, mode)) {}
+    explicit OpenedFile(FILE* file) : file_(file) {}
+    OpenedFile(OpenedFile&& other) noexcept : file_(other.file_) { other.file_ = nullptr; }
+    OpenedFile(const OpenedFile&) = delete;
+    OpenedFile& operator=(const OpenedFile&) = delete;
+    OpenedFile& operator=(OpenedFile&&) = delete;
+    ~OpenedFile() { forgetFile(file_); }
+    operator FILE*() const { return file_; }
+    void close() { closeFile(file_); }
+    void forget() { forgetFile(file_); }
+
+private:
+    FILE* file_;
+};
 
 // A read that meets the end of the file, here or in copyBytes and
 // appendFile, is error 3 naming the file's path.

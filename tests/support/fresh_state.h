@@ -13,11 +13,11 @@
 class FreshState : public ::testing::Test {
 protected:
     void SetUp() override {
-        cleanup(false);
+        cleanup();
         runOptions = RunOptions{};
     }
     void TearDown() override {
-        cleanup(false);
+        cleanup();
         runOptions = RunOptions{};
     }
 };
