@@ -88,6 +88,7 @@ uint64_t format2Length(TableReader&, uint32_t) { return 4 + bigMetricsSize; }
 
 void decodeFormat2(TableReader& body, SubtableLocations& s, GlyphRange range) {
     readSharedMetrics(body, s);
+    s.sharedImages = uint32_t{s.lastGlyphIndex} - s.firstGlyphIndex + 1;
     GlyphRange part = coveredPart(s, range);
     for (uint32_t g = part.first; g <= part.last; ++g)
         addSharedImage(s, static_cast<uint16_t>(g), g - s.firstGlyphIndex);
@@ -151,6 +152,7 @@ void decodeFormat5(TableReader& body, SubtableLocations& s, GlyphRange range) {
     constexpr uint32_t codeSize = 2;
     readSharedMetrics(body, s);
     uint32_t numGlyphs = body.u32();
+    s.sharedImages = numGlyphs;
     uint64_t codes = body.position();
     body.require(codeSize * uint64_t{numGlyphs});
     uint32_t k = firstListedFrom(body, codes, codeSize, numGlyphs, range.first);

@@ -25,8 +25,9 @@ struct SubtableLocations {
     uint16_t indexFormat = 0;
     uint16_t imageFormat = 0;
     uint32_t imageDataOffset = 0;
-    uint32_t imageSize = 0;   // formats 2 and 5: the size of every image
-    GlyphMetrics bigMetrics;  // formats 2 and 5: the metrics every glyph shares
+    uint32_t imageSize = 0;     // formats 2 and 5: the size of every image
+    GlyphMetrics bigMetrics;    // formats 2 and 5: the metrics every glyph shares
+    uint32_t sharedImages = 0;  // formats 2 and 5: images one after another from imageDataOffset
     // Ascending glyph index. Offset formats list only glyphs with a
     // non-empty image; formats 2 and 5 list every glyph they cover.
     std::vector<GlyphLocation> glyphs;

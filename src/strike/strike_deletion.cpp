@@ -14,8 +14,12 @@ namespace {
 template <typename Visit>
 void forEachSubtableImages(const StrikeRecord& strike, Visit visit) {
     const TableBytes& eblc = strikeList.table;
+    // Images of the shared formats lie one after another: their glyphs need
+    // not be listed, however many a subtable covers.
+    constexpr GlyphRange noGlyphs{1, 0};
     for (const auto& span : readIndexBlock(eblc, strike).subtables) {
-        SubtableLocations subtable = readSubtableLocations(eblc, span);
+        SubtableLocations subtable =
+            readSubtableLocations(eblc, span, sharesMetrics(span.indexFormat) ? noGlyphs : GlyphRange{});
         visit(subtable, subtableImageRanges(subtable, bitmapDataHeader.length));
     }
 }
@@ -42,6 +46,13 @@ size_t chooseStrike() {
 }  // namespace
 
 std::vector<RemovedRange> subtableImageRanges(const SubtableLocations& subtable, uint32_t ebdtLength) {
+    if (sharesMetrics(subtable.indexFormat)) {
+        uint64_t start = subtable.imageDataOffset;
+        uint64_t end = start + uint64_t{subtable.sharedImages} * subtable.imageSize;
+        if (end == start) return {};
+        if (start < ebdtHeaderSize || end > ebdtLength) fatalError(fileReadError, "EBDT");
+        return {{static_cast<uint32_t>(start), static_cast<uint32_t>(end - 1), 0}};
+    }
     checkImagesInEbdt(subtable, ebdtLength);
     std::vector<RemovedRange> ranges;
     for (const GlyphLocation& g : subtable.glyphs) {

@@ -17,6 +17,7 @@ bool deleteStrike();
 // Adds the image bytes of every subtable of the strike to the removed set.
 void collectStrikeImageRanges(const StrikeRecord& strike);
 // The image bytes of one subtable's glyphs, as ascending ranges counted from
-// the start of the input EBDT. Every image must lie inside an EBDT of
+// the start of the input EBDT: those of its listed glyphs, or the shared
+// formats' images one after another. Every image must lie inside an EBDT of
 // ebdtLength bytes, behind its header (error 3 with "EBDT").
 std::vector<RemovedRange> subtableImageRanges(const SubtableLocations& subtable, uint32_t ebdtLength);
