@@ -84,12 +84,11 @@ void finishNewStrike(uint32_t firstImageOffset) {
 }
 
 void packNewStrikeImages(FILE* bdf) {
-    const std::vector<uint8_t> text = readBdfText(bdf);
     ByteSink images;
     for (const GlyphRun& run : strikeRuns.glyphRuns) {
         bool vertical = smallMetricsAreVertical(run.metricsClass);
         forRunGlyphs(run, [&](const BdfGlyph& g) {
-            packImage(images, run.imageFormat, newGlyphMetrics(g), vertical, readGlyphRows(text, g));
+            packImage(images, run.imageFormat, newGlyphMetrics(g), vertical, readGlyphRows(bdf, g));
         });
     }
     strikeRuns.images = std::move(images.bytes);

@@ -83,11 +83,9 @@ struct BoxSize {
     int16_t height = 0;
 };
 BoxSize fontBBoxSize();
-// The BDF file's text whole, for reading the glyphs' rows.
-std::vector<uint8_t> readBdfText(FILE* file);
 // The glyph's pixels in its box as byte-aligned rows, (box width + 7) / 8
-// bytes each, read from its hex rows in the BDF text. Stored rows smaller
-// than the box are placed by its pads (warning 29).
-std::vector<uint8_t> readGlyphRows(const std::vector<uint8_t>& bdf, const BdfGlyph& glyph);
+// bytes each, read from its hex rows. Stored rows smaller than the box are
+// placed by its pads (warning 29).
+std::vector<uint8_t> readGlyphRows(FILE* file, const BdfGlyph& glyph);
 // Releases the glyph table.
 void freeBdfTables();

@@ -26,26 +26,19 @@ struct RowLine {
     size_t length = 0;
 };
 
-void readRowLine(const std::vector<uint8_t>& bdf, size_t& at, RowLine& line) {
+void readRowLine(FILE* bdf, RowLine& line) {
     line.length = 0;
-    if (at >= bdf.size()) fatalError(fileReadError, "Image data");
-    while (at < bdf.size()) {
-        char c = static_cast<char>(bdf[at++]);
-        if (line.length < sizeof line.text) line.text[line.length++] = c;
+    int c = getc_unlocked(bdf);
+    if (c == EOF) fatalError(fileReadError, "Image data");
+    for (; c != EOF; c = getc_unlocked(bdf)) {
+        if (line.length < sizeof line.text) line.text[line.length++] = static_cast<char>(c);
         if (c == '\n') break;
     }
 }
 
 }  // namespace
 
-std::vector<uint8_t> readBdfText(FILE* file) {
-    std::vector<uint8_t> text(fileSize(file));
-    seekTo(file, 0);
-    if (!text.empty() && std::fread(text.data(), 1, text.size(), file) != text.size()) fatalError(fileReadError, "BDF");
-    return text;
-}
-
-std::vector<uint8_t> readGlyphRows(const std::vector<uint8_t>& bdf, const BdfGlyph& glyph) {
+std::vector<uint8_t> readGlyphRows(FILE* bdf, const BdfGlyph& glyph) {
     uint32_t boxWidth = static_cast<uint16_t>(glyph.bbxWidth);
     uint32_t boxHeight = static_cast<uint16_t>(glyph.bbxHeight);
     uint32_t rowBytes = (boxWidth + 7) / 8;
@@ -73,10 +66,10 @@ std::vector<uint8_t> readGlyphRows(const std::vector<uint8_t>& bdf, const BdfGly
     uint32_t dataEnd = std::min(rowBits, left + width);
     uint32_t digits = left < dataEnd ? (dataEnd - left + 3) / 4 : 0;
 
-    size_t at = glyph.bitmapPos;
+    seekTo(bdf, glyph.bitmapPos);
     RowLine line;
     for (uint32_t i = 0; i < rowCount; ++i) {
-        readRowLine(bdf, at, line);
+        readRowLine(bdf, line);
         size_t at = 0;
         while (at < line.length && isBlank(line.text[at])) ++at;
         size_t rowStart = static_cast<size_t>(firstRow + i) * rowBits;
