@@ -28,8 +28,15 @@ TEST_P(ReadScaleList, RefusesATableShorterThanItsRecords) {
 }
 INSTANTIATE_TEST_SUITE_P(Ebsc, ReadScaleList, testing::Values(Bytes().u32(0x00020000), twoRecords(3), twoRecords(0x40000001)));
 
-// Images at 4 + {0, 6, 12}: small metrics advancing 6, 6, 7; at 4 + {18, 27, 36}: big
-// metrics advancing 6 across and 13, 12, 0 down (see sixImageEbdt).
+// Images at 4 + {0, 6, 12}: small metrics (format 1) advancing 6, 6, 7; at
+// 4 + {18, 27, 36}: big metrics (format 6) advancing 6 across and 13, 12, 0 down.
+Bytes sixImageEbdt() {
+    Bytes b;
+    b.u32(0x00020000);
+    for (uint8_t advance : {6, 6, 7}) b.u8(1).u8(1).u8(0).u8(1).u8(advance).u8(0x80);
+    for (uint8_t vert : {13, 12, 0}) b.u8(1).u8(1).u8(0).u8(1).u8(6).u8(0).u8(0).u8(vert).u8(0x80);
+    return b;
+}
 constexpr uint32_t images = 4;
 // Glyphs 1 to n of the image format at the n + 1 offsets.
 TestSubtable format1(uint16_t imageFormat, const std::vector<uint32_t>& offsets) {

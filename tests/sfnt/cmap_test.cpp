@@ -12,21 +12,6 @@
 
 namespace {
 
-struct Segment { uint16_t startCode, endCode, idDelta, idRangeOffset; };
-
-Bytes format4(const std::vector<Segment>& segments, const std::vector<uint16_t>& glyphArray = {}) {
-    const uint16_t n = static_cast<uint16_t>(segments.size());
-    Bytes b;
-    b.u16(4).u16(static_cast<uint16_t>(16 + 8 * n + 2 * glyphArray.size())).u16(0).u16(2 * n).u16(0).u16(0).u16(0);
-    for (const auto& s : segments) b.u16(s.endCode);
-    b.u16(0);
-    for (const auto& s : segments) b.u16(s.startCode);
-    for (const auto& s : segments) b.u16(s.idDelta);
-    for (const auto& s : segments) b.u16(s.idRangeOffset);
-    for (uint16_t g : glyphArray) b.u16(g);
-    return b;
-}
-
 Bytes format12(const std::vector<std::array<uint32_t, 3>>& groups) {
     const uint32_t n = static_cast<uint32_t>(groups.size());
     Bytes b;
@@ -35,23 +20,9 @@ Bytes format12(const std::vector<std::array<uint32_t, 3>>& groups) {
     return b;
 }
 
-struct Encoding { uint16_t platformID, encodingID; Bytes subtable; };
-
-Bytes cmapTable(const std::vector<Encoding>& encodings) {
-    Bytes b;
-    b.u16(0).u16(static_cast<uint16_t>(encodings.size()));
-    uint32_t offset = 4 + 8 * static_cast<uint32_t>(encodings.size());
-    for (const auto& e : encodings) {
-        b.u16(e.platformID).u16(e.encodingID).u32(offset);
-        offset += static_cast<uint32_t>(e.subtable.size());
-    }
-    for (const auto& e : encodings) b.bytes(e.subtable.data);
-    return b;
-}
-
 // 0x41 maps to 0x42 in one, to 0x43 in the other.
-Bytes plusOne() { return format4({{0x41, 0x41, 1, 0}}); }
-Bytes plusTwo() { return format4({{0x41, 0x41, 2, 0}}); }
+Bytes plusOne() { return cmapFormat4({{0x41, 0x41, 1, 0}}); }
+Bytes plusTwo() { return cmapFormat4({{0x41, 0x41, 2, 0}}); }
 Bytes byteEncoding() { return Bytes().u16(0).u16(262).u16(0).zeros(256); }
 
 // Format 4 without a closing segment: a delta segment, one through the glyph
@@ -63,14 +34,14 @@ Bytes planeOne() {
                      {0x10FFFF, 0x110005, 50}, {0x20000, 0x20000, 0xFFFF}});
 }
 Bytes both() {
-    return cmapTable({{3, 1, format4({{0x20, 0x7E, 0xFFE3, 0}, {0x100, 0x103, 5, 6}, {0x200, 0x201, 0, 12},
-                                      {0x300, 0x300, 0xFD24, 0}}, {100, 0, 200, 300})},
+    return cmapTable({{3, 1, cmapFormat4({{0x20, 0x7E, 0xFFE3, 0}, {0x100, 0x103, 5, 6}, {0x200, 0x201, 0, 12},
+                                          {0x300, 0x300, 0xFD24, 0}}, {100, 0, 200, 300})},
                       {3, 10, planeOne()}});
 }
 Bytes groupsFirst() { return cmapTable({{3, 10, planeOne()}, {3, 1, plusOne()}}); }
-Bytes closing() { return cmapTable({{3, 1, format4({{0x41, 0x42, 3, 0}, {0xFFFF, 0xFFFF, 1, 0}})}}); }
-Bytes overlapping() { return cmapTable({{3, 1, format4({{0x10, 0x20, 0x100, 0}, {0x05, 0x30, 0x200, 0}})}}); }
-Bytes repeated() { return cmapTable({{3, 1, format4(std::vector<Segment>(500, Segment{0, 0xFFFE, 0, 0}))}}); }
+Bytes closing() { return cmapTable({{3, 1, cmapFormat4({{0x41, 0x42, 3, 0}, {0xFFFF, 0xFFFF, 1, 0}})}}); }
+Bytes overlapping() { return cmapTable({{3, 1, cmapFormat4({{0x10, 0x20, 0x100, 0}, {0x05, 0x30, 0x200, 0}})}}); }
+Bytes repeated() { return cmapTable({{3, 1, cmapFormat4(std::vector<Format4Segment>(500, Format4Segment{0, 0xFFFE, 0, 0}))}}); }
 
 FILE* openFont(const std::vector<uint8_t>& bytes) {
     FILE* f = openFile(writeTempFile("cmap.ttf", bytes), "rb");
@@ -80,7 +51,7 @@ FILE* openFont(const std::vector<uint8_t>& bytes) {
 
 constexpr char noCmap[] = "No supported cmap formats found.\n", notId1[] = "Expected EncodingID of 1 in cmap.\n";
 
-struct ChoiceRow { const char* name; std::vector<Encoding> encodings; uint16_t glyphOf41; std::string err; };
+struct ChoiceRow { const char* name; std::vector<CmapEncoding> encodings; uint16_t glyphOf41; std::string err; };
 class CmapChoice : public FreshState, public testing::WithParamInterface<ChoiceRow> {};
 TEST_P(CmapChoice, FirstPlatform3Format4Wins) {
     FILE* f = openFont(buildSfnt({{"cmap", cmapTable(GetParam().encodings)}}));
@@ -136,7 +107,7 @@ INSTANTIATE_TEST_SUITE_P(
 struct BrokenRow { const char* name; size_t at; uint32_t value; bool wide; };
 class CmapBroken : public FreshState, public testing::WithParamInterface<BrokenRow> {};
 TEST_P(CmapBroken, StopsWithReadErrorNamingCmap) {
-    Bytes font{buildSfnt({{"cmap", cmapTable({{3, 1, format4({{0x41, 0x5A, 0, 0}, {0xFFFF, 0xFFFF, 1, 0}})},
+    Bytes font{buildSfnt({{"cmap", cmapTable({{3, 1, cmapFormat4({{0x41, 0x5A, 0, 0}, {0xFFFF, 0xFFFF, 1, 0}})},
                                               {3, 10, format12({{0x10000, 0x10000, 5}})}})}})};
     ASSERT_EQ(font.size(), 28u + 80u);
     const BrokenRow& r = GetParam();

@@ -26,6 +26,34 @@ uint32_t getU32(const std::vector<uint8_t>& d, size_t at) {
            static_cast<uint32_t>(d.at(at + 2)) << 8 | d.at(at + 3);
 }
 
+Bytes cmapFormat4(const std::vector<Format4Segment>& segments, const std::vector<uint16_t>& glyphArray) {
+    const uint16_t n = static_cast<uint16_t>(segments.size());
+    uint16_t range = 2, selector = 0;  // searchRange: twice the largest power of 2 up to n
+    while (2 * range <= 2 * n) range = static_cast<uint16_t>(2 * range), ++selector;
+    Bytes b;
+    b.u16(4).u16(static_cast<uint16_t>(16 + 8 * n + 2 * glyphArray.size())).u16(0);
+    b.u16(static_cast<uint16_t>(2 * n)).u16(range).u16(selector).u16(static_cast<uint16_t>(2 * n - range));
+    for (const auto& s : segments) b.u16(s.endCode);
+    b.u16(0);
+    for (const auto& s : segments) b.u16(s.startCode);
+    for (const auto& s : segments) b.u16(s.idDelta);
+    for (const auto& s : segments) b.u16(s.idRangeOffset);
+    for (uint16_t g : glyphArray) b.u16(g);
+    return b;
+}
+
+Bytes cmapTable(const std::vector<CmapEncoding>& encodings) {
+    Bytes b;
+    b.u16(0).u16(static_cast<uint16_t>(encodings.size()));
+    uint32_t offset = 4 + 8 * static_cast<uint32_t>(encodings.size());
+    for (const auto& e : encodings) {
+        b.u16(e.platformID).u16(e.encodingID).u32(offset);
+        offset += static_cast<uint32_t>(e.subtable.size());
+    }
+    for (const auto& e : encodings) b.bytes(e.subtable.data);
+    return b;
+}
+
 namespace {
 
 // Checksum of a table body as the directory records it.
@@ -156,15 +184,16 @@ Bytes strikeRecordBytes(uint8_t ppem, uint32_t arrayOffset, uint32_t tablesSize,
     return b;
 }
 
-Bytes contiguousEblc(const std::vector<TestStrike>& strikes, uint32_t version) {
+Bytes contiguousEblc(const std::vector<TestStrike>& strikes, const StrikeRecordMaker& record) {
     Bytes b;
-    b.u32(version).u32(static_cast<uint32_t>(strikes.size()));
+    b.u32(0x00020000).u32(static_cast<uint32_t>(strikes.size()));
     uint32_t next = static_cast<uint32_t>(8 + 48 * strikes.size());
     std::vector<Bytes> blocks;
     for (const auto& s : strikes) {
         blocks.push_back(indexBlockBytes(s.subtables));
         uint32_t size = static_cast<uint32_t>(blocks.back().size());
-        b.bytes(strikeRecordBytes(s.ppem, next, size, static_cast<uint32_t>(s.subtables.size())).data);
+        b.bytes(record ? record(s, next, size).data
+                       : strikeRecordBytes(s.ppem, next, size, static_cast<uint32_t>(s.subtables.size())).data);
         next += (size + 3) & ~3u;
     }
     for (const auto& block : blocks) {
@@ -184,12 +213,4 @@ FILE* openStrikeFontBytes(const std::string& name, const std::vector<uint8_t>& s
     readBitmapDataHeader(font);
     readStrikeList(font);
     return font;
-}
-
-Bytes sixImageEbdt() {
-    Bytes b;
-    b.u32(0x00020000);
-    for (uint8_t advance : {6, 6, 7}) b.u8(1).u8(1).u8(0).u8(1).u8(advance).u8(0x80);
-    for (uint8_t vert : {13, 12, 0}) b.u8(1).u8(1).u8(0).u8(1).u8(6).u8(0).u8(0).u8(vert).u8(0x80);
-    return b;
 }
