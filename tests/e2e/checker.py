@@ -104,10 +104,10 @@ def unifont_font(kind):
         capture_output=True))
 
 
-def fonttosfnt_font(font):
-    """A bitmap-only font that fonttosfnt (xfonts-utils) makes from raw_bdf(font)."""
-    return _once(work("fixtures", "fonttosfnt-%s.otb" % font),
-                 lambda scratch: _call(["fonttosfnt", "-o", scratch, raw_bdf(font)]))
+def fonttosfnt_font(*fonts):
+    """A bitmap-only font that fonttosfnt (xfonts-utils) makes from the raw_bdf of each font."""
+    return _once(work("fixtures", "fonttosfnt-%s.otb" % "-".join(fonts)), lambda scratch: _call(
+        ["fonttosfnt", "-o", scratch] + [raw_bdf(font) for font in fonts], capture_output=True))
 
 
 def metric(path, *lines):

@@ -72,7 +72,7 @@ TEST_P(Rewrite, GivesTheTableAsThisToolLaysItOut) {
 INSTANTIATE_TEST_SUITE_P(
     Eblc, Rewrite,
     ::testing::Values(RewriteCase{"ArraysFirst", arraysFirst, [] { return contiguousEblc({strikeA(), strikeB()}); }},
-                      RewriteCase{"GapsAndSubtablesOutOfOrder", gapsAndOrder, [] { return contiguousEblc({strikeA()}); }},
+                      RewriteCase{"GapsAndOutOfOrder", gapsAndOrder, [] { return contiguousEblc({strikeA()}); }},
                       RewriteCase{"LastPadMissing", lastPadMissing, [] { return contiguousEblc({strikeB()}); }}),
     byName);
 

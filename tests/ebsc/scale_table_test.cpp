@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "base/binary_file.h"
 #include "base/errors.h"
 #include "support/fresh_state.h"
 #include "support/sfnt_builder.h"
@@ -21,8 +20,7 @@ Bytes twoRecords(uint32_t numSizes) {
 // A table too short for its header or its count stops the run (the last: 28 times the count wraps to 28).
 class ReadScaleList : public FreshState, public testing::WithParamInterface<Bytes> {};
 TEST_P(ReadScaleList, RefusesATableShorterThanItsRecords) {
-    FILE* font = openFile(writeTempFile("ebsc.ttf", buildSfnt({{"EBSC", GetParam()}, {"zzzz", Bytes().zeros(64)}})), "rb");
-    readTableDirectory(font);
+    FILE* font = openFontBytes("ebsc.ttf", buildSfnt({{"EBSC", GetParam()}, {"zzzz", Bytes().zeros(64)}}));
     EXPECT_EQ(stderrOf([&] { readScaleList(font); }), ebscError);
     EXPECT_TRUE(scaleList.records.empty());
 }

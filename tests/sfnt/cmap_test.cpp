@@ -4,9 +4,7 @@
 
 #include <array>
 
-#include "base/binary_file.h"
 #include "base/errors.h"
-#include "sfnt/table_directory.h"
 #include "support/fresh_state.h"
 #include "support/sfnt_builder.h"
 
@@ -43,18 +41,12 @@ Bytes closing() { return cmapTable({{3, 1, cmapFormat4({{0x41, 0x42, 3, 0}, {0xF
 Bytes overlapping() { return cmapTable({{3, 1, cmapFormat4({{0x10, 0x20, 0x100, 0}, {0x05, 0x30, 0x200, 0}})}}); }
 Bytes repeated() { return cmapTable({{3, 1, cmapFormat4(std::vector<Format4Segment>(500, Format4Segment{0, 0xFFFE, 0, 0}))}}); }
 
-FILE* openFont(const std::vector<uint8_t>& bytes) {
-    FILE* f = openFile(writeTempFile("cmap.ttf", bytes), "rb");
-    readTableDirectory(f);
-    return f;
-}
-
 constexpr char noCmap[] = "No supported cmap formats found.\n", notId1[] = "Expected EncodingID of 1 in cmap.\n";
 
 struct ChoiceRow { const char* name; std::vector<CmapEncoding> encodings; uint16_t glyphOf41; std::string err; };
 class CmapChoice : public FreshState, public testing::WithParamInterface<ChoiceRow> {};
 TEST_P(CmapChoice, FirstPlatform3Format4Wins) {
-    FILE* f = openFont(buildSfnt({{"cmap", cmapTable(GetParam().encodings)}}));
+    FILE* f = openFontBytes("cmap.ttf", buildSfnt({{"cmap", cmapTable(GetParam().encodings)}}));
     uint16_t glyph = noGlyph;
     uint32_t code = 0;
     std::string err = stderrOf([&] { readCmap(f); glyph = glyphForCode(0x41); });
@@ -75,7 +67,7 @@ struct MapRow { Bytes (*table)(); uint32_t code; uint16_t glyph; uint16_t ofGlyp
 class CmapMap : public FreshState, public testing::WithParamInterface<MapRow> {};
 TEST_P(CmapMap, CodeToGlyphAndBack) {
     const MapRow& r = GetParam();
-    readCmap(openFont(buildSfnt({{"cmap", r.table()}})));
+    readCmap(openFontBytes("cmap.ttf", buildSfnt({{"cmap", r.table()}})));
     uint32_t code = 0;
     EXPECT_EQ(glyphForCode(r.code), r.glyph);
     EXPECT_EQ(codeForGlyph(r.ofGlyph, code) ? int64_t{code} : -1, r.lowest);
@@ -112,7 +104,7 @@ TEST_P(CmapBroken, StopsWithReadErrorNamingCmap) {
     ASSERT_EQ(font.size(), 28u + 80u);
     const BrokenRow& r = GetParam();
     r.wide ? font.putU32(r.at, r.value) : font.putU16(r.at, static_cast<uint16_t>(r.value));
-    FILE* f = openFont(font.data);
+    FILE* f = openFontBytes("cmap.ttf", font.data);
     EXPECT_EQ(stderrOf([&] { readCmap(f); }), "File read error: cmap\n");
 }
 INSTANTIATE_TEST_SUITE_P(

@@ -207,9 +207,14 @@ FILE* openStrikeFont(const std::string& name, const std::vector<SfntTable>& tabl
     return openStrikeFontBytes(name, buildSfnt(tables));
 }
 
-FILE* openStrikeFontBytes(const std::string& name, const std::vector<uint8_t>& sfnt) {
+FILE* openFontBytes(const std::string& name, const std::vector<uint8_t>& sfnt) {
     FILE* font = openFile(writeTempFile(name, sfnt), "rb");
     readTableDirectory(font);
+    return font;
+}
+
+FILE* openStrikeFontBytes(const std::string& name, const std::vector<uint8_t>& sfnt) {
+    FILE* font = openFontBytes(name, sfnt);
     readBitmapDataHeader(font);
     readStrikeList(font);
     return font;

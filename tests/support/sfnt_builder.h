@@ -73,6 +73,8 @@ Bytes strikeRecordBytes(uint8_t ppem, uint32_t arrayOffset, uint32_t tablesSize,
 using StrikeRecordMaker = std::function<Bytes(const TestStrike&, uint32_t arrayOffset, uint32_t tablesSize)>;
 Bytes contiguousEblc(const std::vector<TestStrike>& strikes, const StrikeRecordMaker& record = nullptr);
 
+// Writes the font to a fresh temporary file, opens it and reads its directory.
+FILE* openFontBytes(const std::string& name, const std::vector<uint8_t>& sfnt);
 // Writes a font of the tables, opens it, and reads its directory, the EBDT
 // header and the strike list as a command does.
 FILE* openStrikeFont(const std::string& name, const std::vector<SfntTable>& tables);

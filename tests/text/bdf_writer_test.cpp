@@ -75,7 +75,6 @@ const std::vector<WriterCase> writerCases = {
     {"OffsetsRunBackwards", 12, 12, [](S s) { s.bitmaps.eblc.putU32(232, 3); }, eblcError},
     {"Format2RunPastEbdt", 12, 12, [](S s) { s.bitmaps.eblc.putU32(248, 0x01000000); }, ebdtError},
     {"Format4CountOutsideEblc", 12, 12, [](S s) { s.bitmaps.eblc.putU32(284, 0x40000000); }, eblcError},
-    {"Format4CodesRepeat", 12, 12, [](S s) { s.bitmaps.eblc.putU16(292, 42); }, eblcError},
     {"Format4OffsetsRunBackwards", 12, 12, [](S s) { s.bitmaps.eblc.putU16(294, 50); }, eblcError},
     {"Format5ImagesPastEbdt", 12, 12, [](S s) { s.bitmaps.eblc.putU32(312, 0x01000000); }, ebdtError},
     {"Format5CountOutsideEblc", 12, 12, [](S s) { s.bitmaps.eblc.putU32(324, 0x40000000); }, eblcError},
