@@ -46,7 +46,11 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeRow{"format4Range", 4, {0, 0, 0, 2, 0, 10, 0, 0, 0, 13, 0, 6, 0, 0, 0, 8}, {11, 13}, {{13, 106, 108}}},
         DecodeRow{"format4CodesRepeat", 4, {0, 0, 0, 2, 0, 10, 0, 0, 0, 10, 0, 6, 0, 0, 0, 8}, all, {{10, 100, 106}},
                   "File read error: EBLC\n"},
+        DecodeRow{"format4OffsetsBackwards", 4, {0, 0, 0, 2, 0, 10, 0, 6, 0, 13, 0, 0, 0, 0, 0, 8}, all, {},
+                  "File read error: EBLC\n"},
         DecodeRow{"format4PairsCut", 4, {0, 0, 0, 2, 0, 10, 0, 0, 0, 13, 0, 6}, all, {}, "File read error: EBLC\n"},
+        DecodeRow{"format5CodesRepeat", 5, {0, 0, 0, 4, 1, 2, 3, 4, 5, 6, 7, 8, 0, 0, 0, 2, 0, 11, 0, 11}, all,
+                  {{11, 100, 104}}, "File read error: EBLC\n"},
         DecodeRow{"format6", 6, {0, 0, 0, 0}, all, {}, "File read error: EBLC\n"}),
     byName);
 

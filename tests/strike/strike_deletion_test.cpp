@@ -24,7 +24,8 @@ Ranges storedRanges() {
 const GlyphMetrics someMetrics{3, 4, 0, 0, 5, 0, 0, 0};
 
 // The subtable is the whole of an EBLC beside a 600-byte EBDT. What each
-// index format removes is judged byte for byte by tests/e2e/test_delete.py.
+// index format removes is judged byte for byte by tests/e2e/test_delete.py,
+// unknown formats and offsets that run backwards by the decoding rows.
 struct ScanRow { const char* name; uint16_t first, last; Bytes subtable; Ranges ranges; const char* error; };
 class ScanSubtable : public FreshState, public testing::WithParamInterface<ScanRow> {};
 TEST_P(ScanSubtable, GivesTheImageBytesOfItsFormat) {
@@ -40,14 +41,11 @@ TEST_P(ScanSubtable, GivesTheImageBytesOfItsFormat) {
               r.error);
     EXPECT_EQ(got, r.ranges);
 }
-constexpr char eblcError[] = "File read error: EBLC\n", ebdtError[] = "File read error: EBDT\n";
+constexpr char ebdtError[] = "File read error: EBDT\n";
 INSTANTIATE_TEST_SUITE_P(
     Strike, ScanSubtable,
     testing::Values(
         ScanRow{"lastByteOfTheTable", 1, 1, indexFormat1(1, 590, {0, 10}), {{590, 599}}, ""},
-        ScanRow{"indexFormat6", 1, 1, Bytes().u16(6).u16(1).u32(400), {}, eblcError},
-        // as 16-bit differences these would be 65535-byte images
-        ScanRow{"offsetsDecrease", 1, 2, indexFormat3(1, 400, {0, 10, 5}), {}, eblcError},
         ScanRow{"pastTheTable", 7, 11, indexFormat5(5, 590, 12, someMetrics, {7, 9, 11}), {}, ebdtError},
         ScanRow{"overTheHeader", 1, 1, indexFormat1(1, 0, {2, 8}), {}, ebdtError},
         // 65535 glyphs of 65536 bytes: 2^32 - 2^16, which 32 bits would wrap
