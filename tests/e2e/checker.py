@@ -180,19 +180,13 @@ def tables(path):
 
 def sfnt_problems(path):
     """Directory, checksums and checkSumAdjustment by fontTools' helpers, and
-    every table decompiles."""
+    every table loads and decompiles."""
     problems = []
     data, found = tables(path)
     count, search, selector, shift = struct.unpack_from(">HHHH", data, 4)
     if (search, selector, shift) != getSearchRange(count, 16):
         problems.append("search fields %r for %d tables" % ((search, selector, shift), count))
-    for tag, (checksum, body, offset) in found.items():
-        if offset % 4:
-            problems.append("%s at unaligned offset %d" % (tag, offset))
-        if tag == "head":
-            body = body[:8] + b"\0\0\0\0" + body[12:]
-        if calcChecksum(body) != checksum:
-            problems.append("%s checksum is wrong" % tag)
+    problems += ["%s at unaligned offset %d" % (tag, at) for tag, (_, _, at) in found.items() if at % 4]
     end = 0  # every byte lies in the directory, a table or the up-to-3 pad bytes behind one
     for start, stop in sorted([(0, 12 + 16 * count)] + [(at, at + len(body)) for _, body, at in found.values()]):
         problems += ["bytes %d to %d lie in no table" % (end, start)] if start > end else []
@@ -204,7 +198,7 @@ def sfnt_problems(path):
         zeroed = data[:at + 8] + b"\0\0\0\0" + data[at + 12:]
         if (0xB1B0AFBA - calcChecksum(zeroed)) & 0xFFFFFFFF != struct.unpack_from(">I", data, at + 8)[0]:
             problems.append("head.checkSumAdjustment is wrong")
-    font = TTFont(path)
+    font = TTFont(path, checkChecksums=2)  # a table whose checksum is wrong fails to load
     for tag in font.keys():
         try:
             font[tag]

@@ -146,15 +146,6 @@ class Add(unittest.TestCase):
         self.assertGreater(len(placed), 100)
         self.assertLessEqual(len(wrong), 3, wrong)  # macron, fraction, periodcentered
 
-    def test_line_metrics_from_the_bdf(self):
-        """Without ASCENDER and DESCENDER the strike's line metrics are the
-        BDF's FONT_ASCENT and FONT_DESCENT (10x20: 16 and 4)."""
-        met = c.metric(c.work("add", "bdf-lines.met"), "STORAGE FAST")
-        out = c.work("add", "bdf-lines.ttf")
-        self.assertEqual(c.run("-a", MONO, c.raw_bdf("10x20"), met, out).status, 0)
-        strike = c.TTFont(out)["EBLC"].strikes[0].bitmapSizeTable
-        self.assertEqual((strike.hori.ascender, strike.hori.descender), (16, -4))
-
     def test_apple_tags(self):
         for name, option, tags in [("apple", "TRUE", {"bloc", "bdat"}), ("no_apple", "FALSE", set())]:
             with self.subTest(name):

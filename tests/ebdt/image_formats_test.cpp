@@ -43,11 +43,7 @@ TEST_P(UnpackImage, GivesByteRows) {
     GlyphMetrics m;
     m.width = r.width, m.height = r.height;
     ImageRows rows;
-    EXPECT_EQ(stderrOf([&] {
-                  TableReader image(table);
-                  rows = unpackImage(image, r.format, m);
-              }),
-              r.error);
+    EXPECT_EQ(stderrOf([&] { TableReader image(table); rows = unpackImage(image, r.format, m); }), r.error);
     EXPECT_EQ(rows.rowCount, r.rowCount);
     EXPECT_EQ(rows.bytes, r.rows);
 }

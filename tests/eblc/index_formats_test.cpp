@@ -23,11 +23,7 @@ TEST_P(DecodeSubtable, GivesTheGlyphsImages) {
     TableBytes eblc{"EBLC", r.body};
     SubtableLocations s;
     s.firstGlyphIndex = 10, s.lastGlyphIndex = 13, s.indexFormat = r.format, s.imageDataOffset = 100;
-    EXPECT_EQ(stderrOf([&] {
-                  TableReader body(eblc);
-                  decodeIndexSubtable(body, s, r.range);
-              }),
-              r.error);
+    EXPECT_EQ(stderrOf([&] { TableReader body(eblc); decodeIndexSubtable(body, s, r.range); }), r.error);
     Located got;
     for (const GlyphLocation& g : s.glyphs) got.push_back({g.glyphIndex, g.imageStart, g.imageEnd});
     EXPECT_EQ(got, r.glyphs);

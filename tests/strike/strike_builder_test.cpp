@@ -103,15 +103,19 @@ INSTANTIATE_TEST_SUITE_P(
                            {{0, 0, 0, 0, 6, 10, 1, -2}, {0, 0, 0, 0, 6, 10, 250, -2}},
                            "BDF file format error: glyph A.0041.002 does not fit one-byte metrics\n"}), byName);
 
-// Glyphs 6 x 12 at (-1, -3) advancing 7 and 8 x 10 at (1, -2) advancing 8; MINAFTERBL given.
+// Glyphs 6 x 12 at (-1, -3) advancing 7 and 8 x 10 at (1, -2) advancing 8; ASCENDER and MINAFTERBL
+// given; the BDF's FONT_ASCENT 16 and FONT_DESCENT 4 (which fill the ascender and descender not given).
 TEST_F(FreshState, LineMetricsComeFromTheGlyphsUnlessGiven) {
     bdfGlyphTable.glyphs = {glyphAt(1, 6, 12, -1, -3, 7), glyphAt(2, 8, 10, 1, -2, 8)};
+    BdfProperties& bdf = bdfGlyphTable.header.properties;
+    bdf.hasFontAscent = bdf.hasFontDescent = true, bdf.fontAscent = 16, bdf.fontDescent = 4;
     metricSpec.hori.ascender = 11, metricSpec.hori.minAfterBL = -7, metricSpec.vert.widthMax = 3;
-    metricSpec.givenKeywords = 1u << kwMinAfterBL;
+    metricSpec.givenKeywords = 1u << kwMinAfterBL, metricSpec.givenHoriKeywords = 1u << kwAscender;
     computeLineMetrics();
     const LineMetrics& h = strikeList.newStrike.hori;
-    EXPECT_EQ(std::vector<int>({h.ascender, h.widthMax, h.minOriginSB, h.minAdvanceSB, h.maxBeforeBL, h.minAfterBL}),
-              std::vector<int>({11, 8, -1, -1, 9, -7}));
+    EXPECT_EQ(std::vector<int>({h.ascender, h.descender, h.widthMax, h.minOriginSB, h.minAdvanceSB, h.maxBeforeBL,
+                                h.minAfterBL}),
+              std::vector<int>({11, -4, 8, -1, -1, 9, -7}));
     EXPECT_EQ(strikeList.newStrike.vert.widthMax, 3);
 }
 

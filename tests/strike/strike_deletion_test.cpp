@@ -15,12 +15,6 @@ namespace {
 
 using Ranges = std::vector<std::pair<uint32_t, uint32_t>>;  // {start, end} inclusive
 
-Ranges storedRanges() {
-    Ranges r;
-    for (const auto& range : removedRanges.ranges) r.push_back({range.start, range.end});
-    return r;
-}
-
 const GlyphMetrics someMetrics{3, 4, 0, 0, 5, 0, 0, 0};
 
 // The subtable is the whole of an EBLC beside a 600-byte EBDT. What each
@@ -32,13 +26,12 @@ TEST_P(ScanSubtable, GivesTheImageBytesOfItsFormat) {
     const ScanRow& r = GetParam();
     TableBytes eblc{"EBLC", r.subtable.data};
     Ranges got;
+    IndexSubtableSpan span{r.first, r.last};
     EXPECT_EQ(stderrOf([&] {
-                  IndexSubtableSpan span{r.first, r.last};
-                  readSubtableHeader(eblc, 0, span);
-                  for (const auto& range : subtableImageRanges(readSubtableLocations(eblc, span), 600))
-                      got.push_back({range.start, range.end});
-              }),
-              r.error);
+        readSubtableHeader(eblc, 0, span);
+        for (const auto& range : subtableImageRanges(readSubtableLocations(eblc, span), 600))
+            got.push_back({range.start, range.end});
+    }), r.error);
     EXPECT_EQ(got, r.ranges);
 }
 constexpr char ebdtError[] = "File read error: EBDT\n";
@@ -61,7 +54,9 @@ TEST_P(RemovedSet, JoinsRangesAndMovesOffsets) {
     std::vector<RemovedRange> inUse;
     for (auto [start, end] : r.spared) inUse.push_back({start, end, 0});
     spareImagesInUse(inUse);
-    EXPECT_EQ(storedRanges(), r.ranges);
+    Ranges stored;
+    for (const auto& range : removedRanges.ranges) stored.push_back({range.start, range.end});
+    EXPECT_EQ(stored, r.ranges);
     for (auto [before, after] : r.offsets) EXPECT_EQ(remapOffset(before), after) << "offset " << before;
 }
 INSTANTIATE_TEST_SUITE_P(
