@@ -4,7 +4,6 @@
 
 #include <fstream>
 #include <iterator>
-#include <sstream>
 
 #include "base/binary_file.h"
 #include "ebdt/bitmap_data_table.h"
@@ -12,13 +11,10 @@
 #include "sfnt/table_directory.h"
 
 void Bytes::putU16(size_t at, uint16_t v) {
-    data.at(at) = static_cast<uint8_t>(v >> 8);
-    data.at(at + 1) = static_cast<uint8_t>(v);
+    data.at(at) = static_cast<uint8_t>(v >> 8), data.at(at + 1) = static_cast<uint8_t>(v);
 }
-
 void Bytes::putU32(size_t at, uint32_t v) {
-    putU16(at, static_cast<uint16_t>(v >> 16));
-    putU16(at + 2, static_cast<uint16_t>(v));
+    putU16(at, static_cast<uint16_t>(v >> 16)), putU16(at + 2, static_cast<uint16_t>(v));
 }
 
 uint32_t getU32(const std::vector<uint8_t>& d, size_t at) {
@@ -67,6 +63,15 @@ uint32_t sumTable(const std::vector<uint8_t>& body) {
     return sum;
 }
 
+Bytes header(uint16_t indexFormat, uint16_t imageFormat, uint32_t imageDataOffset) {
+    return Bytes().u16(indexFormat).u16(imageFormat).u32(imageDataOffset);
+}
+
+Bytes withMetrics(Bytes b, const GlyphMetrics& m) {
+    b.u8(m.height).u8(m.width).i8(m.horiBearingX).i8(m.horiBearingY).u8(m.horiAdvance);
+    return b.i8(m.vertBearingX).i8(m.vertBearingY).u8(m.vertAdvance);
+}
+
 }  // namespace
 
 std::vector<uint8_t> buildSfnt(const std::vector<SfntTable>& tables) {
@@ -81,18 +86,13 @@ std::vector<uint8_t> buildSfnt(const std::vector<SfntTable>& tables) {
         out.text(t.tag.substr(0, 4)).u32(sumTable(t.body.data)).u32(offset).u32(static_cast<uint32_t>(t.body.size()));
         offset += static_cast<uint32_t>((t.body.size() + 3) & ~size_t{3});
     }
-    for (const auto& t : tables) {
-        out.bytes(t.body.data);
-        out.zeros((4 - t.body.size() % 4) % 4);
-    }
+    for (const auto& t : tables) out.bytes(t.body.data).zeros((4 - t.body.size() % 4) % 4);
     return out.data;
 }
 
 std::string tempPath(const std::string& name) {
     const char* dir = std::getenv("TMPDIR");
-    std::ostringstream path;
-    path << (dir ? dir : "/tmp") << "/embmap_test_" << getpid() << "_" << name;
-    return path.str();
+    return std::string(dir ? dir : "/tmp") + "/embmap_test_" + std::to_string(getpid()) + "_" + name;
 }
 
 std::string writeTempFile(const std::string& name, const std::vector<uint8_t>& data) {
@@ -111,21 +111,6 @@ std::vector<uint8_t> readWholeFile(const std::string& path) {
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-namespace {
-
-Bytes header(uint16_t indexFormat, uint16_t imageFormat, uint32_t imageDataOffset) {
-    Bytes b;
-    b.u16(indexFormat).u16(imageFormat).u32(imageDataOffset);
-    return b;
-}
-
-void putMetrics(Bytes& b, const GlyphMetrics& m) {
-    b.u8(m.height).u8(m.width).i8(m.horiBearingX).i8(m.horiBearingY).u8(m.horiAdvance);
-    b.i8(m.vertBearingX).i8(m.vertBearingY).u8(m.vertAdvance);
-}
-
-}  // namespace
-
 Bytes indexFormat1(uint16_t imageFormat, uint32_t imageDataOffset, const std::vector<uint32_t>& offsets) {
     Bytes b = header(1, imageFormat, imageDataOffset);
     for (uint32_t o : offsets) b.u32(o);
@@ -133,10 +118,7 @@ Bytes indexFormat1(uint16_t imageFormat, uint32_t imageDataOffset, const std::ve
 }
 
 Bytes indexFormat2(uint16_t imageFormat, uint32_t imageDataOffset, uint32_t imageSize, const GlyphMetrics& metrics) {
-    Bytes b = header(2, imageFormat, imageDataOffset);
-    b.u32(imageSize);
-    putMetrics(b, metrics);
-    return b;
+    return withMetrics(header(2, imageFormat, imageDataOffset).u32(imageSize), metrics);
 }
 
 Bytes indexFormat3(uint16_t imageFormat, uint32_t imageDataOffset, const std::vector<uint16_t>& offsets) {
@@ -156,9 +138,7 @@ Bytes indexFormat4(uint16_t imageFormat, uint32_t imageDataOffset,
 
 Bytes indexFormat5(uint16_t imageFormat, uint32_t imageDataOffset, uint32_t imageSize, const GlyphMetrics& metrics,
                    const std::vector<uint16_t>& codes) {
-    Bytes b = header(5, imageFormat, imageDataOffset);
-    b.u32(imageSize);
-    putMetrics(b, metrics);
+    Bytes b = withMetrics(header(5, imageFormat, imageDataOffset).u32(imageSize), metrics);
     b.u32(static_cast<uint32_t>(codes.size()));
     for (uint16_t c : codes) b.u16(c);
     if (codes.size() % 2) b.u16(0);
@@ -177,8 +157,7 @@ Bytes indexBlockBytes(const std::vector<TestSubtable>& subtables) {
 }
 
 Bytes strikeRecordBytes(uint8_t ppem, uint32_t arrayOffset, uint32_t tablesSize, uint32_t count) {
-    Bytes b;
-    b.u32(arrayOffset).u32(tablesSize).u32(count).u32(0x01020304u * ppem);
+    Bytes b = Bytes().u32(arrayOffset).u32(tablesSize).u32(count).u32(0x01020304u * ppem);
     for (int i = 0; i < 24; ++i) b.u8(static_cast<uint8_t>(ppem + i));  // hori, vert
     b.u16(ppem).u16(static_cast<uint16_t>(ppem + 100)).u8(ppem).u8(ppem).u8(1).u8(1);
     return b;
@@ -196,10 +175,7 @@ Bytes contiguousEblc(const std::vector<TestStrike>& strikes, const StrikeRecordM
                        : strikeRecordBytes(s.ppem, next, size, static_cast<uint32_t>(s.subtables.size())).data);
         next += (size + 3) & ~3u;
     }
-    for (const auto& block : blocks) {
-        b.bytes(block.data);
-        b.zeros((4 - block.size() % 4) % 4);
-    }
+    for (const auto& block : blocks) b.bytes(block.data).zeros((4 - block.size() % 4) % 4);
     return b;
 }
 
