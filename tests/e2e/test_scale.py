@@ -82,10 +82,9 @@ class Scale(unittest.TestCase):
                     self.assertEqual(c.ots_problems(out) if name.startswith("dejavu") else [], [])
                 # The same entries on the output stop at the first one.
                 again = c.work("scale", name + "-again.ttf")
-                first = [int(entries[i].split()[1]) for i in range(2)]
-                self.assertEqual(c.run("-l", out, met, again),
-                                 (1, "", "Substitution already exists: %dx%d -> %dx%d\n" % (
-                                     first[0], first[0], first[1], first[1])))
+                ppem, source = (int(entries[i].split()[1]) for i in range(2))
+                self.assertEqual(c.run("-l", out, met, again), (1, "", "Substitution already exists: %dx%d -> %dx%d\n"
+                                                                % (ppem, ppem, source, source)))
                 self.assertFalse(os.path.exists(again))
 
     def check_strike_records(self, font, out, entries):

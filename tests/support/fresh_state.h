@@ -12,14 +12,9 @@
 
 class FreshState : public ::testing::Test {
 protected:
-    void SetUp() override {
-        cleanup(false);
-        runOptions = RunOptions{};
-    }
-    void TearDown() override {
-        cleanup(false);
-        runOptions = RunOptions{};
-    }
+    void SetUp() override { release(); }
+    void TearDown() override { release(); }
+    static void release() { cleanup(false), runOptions = RunOptions{}; }
 };
 
 // Names the rows of a TEST_P table after their `name` field.

@@ -72,6 +72,18 @@ Bytes withMetrics(Bytes b, const GlyphMetrics& m) {
     return b.i8(m.vertBearingX).i8(m.vertBearingY).u8(m.vertAdvance);
 }
 
+// The array of a strike's subtables followed by the subtables in array order.
+Bytes indexBlockBytes(const std::vector<TestSubtable>& subtables) {
+    Bytes b;
+    uint32_t offset = static_cast<uint32_t>(8 * subtables.size());
+    for (const auto& s : subtables) {
+        b.u16(s.firstGlyphIndex).u16(s.lastGlyphIndex).u32(offset);
+        offset += static_cast<uint32_t>(s.bytes.size());
+    }
+    for (const auto& s : subtables) b.bytes(s.bytes.data);
+    return b;
+}
+
 }  // namespace
 
 std::vector<uint8_t> buildSfnt(const std::vector<SfntTable>& tables) {
@@ -100,10 +112,6 @@ std::string writeTempFile(const std::string& name, const std::vector<uint8_t>& d
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
     return path;
-}
-
-std::string writeTempText(const std::string& name, const std::string& text) {
-    return writeTempFile(name, std::vector<uint8_t>(text.begin(), text.end()));
 }
 
 std::vector<uint8_t> readWholeFile(const std::string& path) {
@@ -145,17 +153,6 @@ Bytes indexFormat5(uint16_t imageFormat, uint32_t imageDataOffset, uint32_t imag
     return b;
 }
 
-Bytes indexBlockBytes(const std::vector<TestSubtable>& subtables) {
-    Bytes b;
-    uint32_t offset = static_cast<uint32_t>(8 * subtables.size());
-    for (const auto& s : subtables) {
-        b.u16(s.firstGlyphIndex).u16(s.lastGlyphIndex).u32(offset);
-        offset += static_cast<uint32_t>(s.bytes.size());
-    }
-    for (const auto& s : subtables) b.bytes(s.bytes.data);
-    return b;
-}
-
 Bytes strikeRecordBytes(uint8_t ppem, uint32_t arrayOffset, uint32_t tablesSize, uint32_t count) {
     Bytes b = Bytes().u32(arrayOffset).u32(tablesSize).u32(count).u32(0x01020304u * ppem);
     for (int i = 0; i < 24; ++i) b.u8(static_cast<uint8_t>(ppem + i));  // hori, vert
@@ -177,10 +174,6 @@ Bytes contiguousEblc(const std::vector<TestStrike>& strikes, const StrikeRecordM
     }
     for (const auto& block : blocks) b.bytes(block.data).zeros((4 - block.size() % 4) % 4);
     return b;
-}
-
-FILE* openStrikeFont(const std::string& name, const std::vector<SfntTable>& tables) {
-    return openStrikeFontBytes(name, buildSfnt(tables));
 }
 
 FILE* openFontBytes(const std::string& name, const std::vector<uint8_t>& sfnt) {

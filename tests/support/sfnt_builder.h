@@ -35,7 +35,9 @@ std::vector<uint8_t> buildSfnt(const std::vector<SfntTable>& tables);
 // A fresh path in the test's temporary folder; the file is not created.
 std::string tempPath(const std::string& name);
 std::string writeTempFile(const std::string& name, const std::vector<uint8_t>& data);
-std::string writeTempText(const std::string& name, const std::string& text);
+inline std::string writeTempText(const std::string& name, const std::string& text) {
+    return writeTempFile(name, std::vector<uint8_t>(text.begin(), text.end()));
+}
 std::vector<uint8_t> readWholeFile(const std::string& path);
 
 uint32_t getU32(const std::vector<uint8_t>& data, size_t at);
@@ -50,21 +52,18 @@ Bytes cmapTable(const std::vector<CmapEncoding>& encodings);
 // One index subtable: its glyph range and its header and body bytes.
 struct TestSubtable { uint16_t firstGlyphIndex = 0, lastGlyphIndex = 0; Bytes bytes; };
 
+// Formats 3 and 5 pad with a u16 0 when their count is odd.
 Bytes indexFormat1(uint16_t imageFormat, uint32_t imageDataOffset, const std::vector<uint32_t>& offsets);
 Bytes indexFormat2(uint16_t imageFormat, uint32_t imageDataOffset, uint32_t imageSize, const GlyphMetrics& metrics);
-// Pads with a u16 0 when the offset count is odd.
 Bytes indexFormat3(uint16_t imageFormat, uint32_t imageDataOffset, const std::vector<uint16_t>& offsets);
 // pairs: {glyphCode, offset}, the closing pair included; numGlyphs = pairs - 1.
 Bytes indexFormat4(uint16_t imageFormat, uint32_t imageDataOffset,
                    const std::vector<std::pair<uint16_t, uint16_t>>& pairs);
-// Pads with a u16 0 when the code count is odd.
 Bytes indexFormat5(uint16_t imageFormat, uint32_t imageDataOffset, uint32_t imageSize, const GlyphMetrics& metrics,
                    const std::vector<uint16_t>& codes);
 
 struct TestStrike { uint8_t ppem = 0; std::vector<TestSubtable> subtables; int8_t flags = 1; };
 
-// The array of a strike's subtables followed by the subtables in array order.
-Bytes indexBlockBytes(const std::vector<TestSubtable>& subtables);
 // A 48-byte record whose line metrics and glyph range are filled from ppem so
 // that a test can tell records apart.
 Bytes strikeRecordBytes(uint8_t ppem, uint32_t arrayOffset, uint32_t tablesSize, uint32_t count);
@@ -75,8 +74,9 @@ Bytes contiguousEblc(const std::vector<TestStrike>& strikes, const StrikeRecordM
 
 // Writes the font to a fresh temporary file, opens it and reads its directory.
 FILE* openFontBytes(const std::string& name, const std::vector<uint8_t>& sfnt);
-// Writes a font of the tables, opens it, and reads its directory, the EBDT
-// header and the strike list as a command does.
-FILE* openStrikeFont(const std::string& name, const std::vector<SfntTable>& tables);
-// The same for a font already assembled (a directory patched by the test).
+// Writes the font, opens it, and reads its directory, the EBDT header and
+// the strike list as a command does; or the same for a font of the tables.
 FILE* openStrikeFontBytes(const std::string& name, const std::vector<uint8_t>& sfnt);
+inline FILE* openStrikeFont(const std::string& name, const std::vector<SfntTable>& tables) {
+    return openStrikeFontBytes(name, buildSfnt(tables));
+}

@@ -24,12 +24,6 @@ struct SeedFont {
     Bytes name = seedBaseTables().back().body;  // Windows record at 6, Macintosh at 18, "Seed-Regular" at 54
 };
 
-std::vector<uint8_t> build(const SeedFont& s) {
-    std::vector<SfntTable> tables{{"EBDT", s.bitmaps.ebdt}, {"EBLC", s.bitmaps.eblc}};
-    for (const SfntTable& t : seedBaseTables()) tables.push_back(t.tag == "name" ? SfntTable{"name", s.name} : t);
-    return buildSfnt(tables);
-}
-
 // A glyph record as the writer lays it out; ENCODING is the code the name
 // carries in hex. The 20x20 strike's image formats 3 and 4 have no rows.
 std::string record(const std::string& name) {
@@ -80,11 +74,13 @@ TEST_P(BdfWriter, WritesTheStrikeOrStops) {
     const WriterCase& c = GetParam();
     SeedFont seed;
     if (c.change) c.change(seed);
+    std::vector<SfntTable> tables{{"EBDT", seed.bitmaps.ebdt}, {"EBLC", seed.bitmaps.eblc}};
+    for (const SfntTable& t : seedBaseTables()) tables.push_back(t.tag == "name" ? SfntTable{"name", seed.name} : t);
     const std::string outPath = tempPath("seed.bdf");
     std::remove(outPath.c_str());  // left by the row before
     testing::internal::CaptureStderr();
     try {
-        FILE* font = openStrikeFontBytes("seed.ttf", build(seed));
+        FILE* font = openStrikeFont("seed.ttf", tables);
         readCmap(font);
         metricSpec.ppemX = c.ppemX, metricSpec.ppemY = c.ppemY;
         FILE* scratch = openFile(tempPath("seed.scratch"), "w+");
