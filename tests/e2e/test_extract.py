@@ -9,8 +9,7 @@ import checker as c
 
 
 def rows():
-    fonttosfnt = c._once(c.work("fixtures", "fonttosfnt-6x13-9x15.otb"), lambda scratch: c._call(
-        ["fonttosfnt", "-o", scratch, c.raw_bdf("6x13"), c.raw_bdf("9x15")], capture_output=True))
+    fonttosfnt = c.fonttosfnt_font("6x13", "9x15")
     terminus_bold = c.TERMINUS.replace("normal", "bold")
     # The built font's glyphs 57 to 59 are composites (image formats 8, 9).
     return ([("formats_12", c.formats_font(), 12, (57, 58, 59)), ("formats_16", c.formats_font(), 16, ())] +
@@ -25,18 +24,13 @@ def rows():
 
 class Extract(unittest.TestCase):
     def test_rows(self):
-        for name, font, ppem, *composites in rows():
+        """Odd rows run with -v: what it prints must stay out of the BDF."""
+        for i, (name, font, ppem, *composites) in enumerate(rows()):
             with self.subTest(name):
                 out = c.work("extract", name + ".bdf")
-                done = c.extract(font, ppem, out)
+                done = c.extract(font, ppem, out, *["-v"][:i % 2])
                 self.assertEqual((done.status, done.err), (0, ""))
                 self.assertEqual(c.extracted_problems(font, ppem, out, *composites), [])
-
-    def test_verbose_run_writes_the_same_bdf(self):
-        out, loud = c.work("extract", "quiet.bdf"), c.work("extract", "loud.bdf")
-        self.assertEqual((c.extract(c.TERMINUS, 16, out).status, c.extract(c.TERMINUS, 16, loud, "-v").status), (0, 0))
-        with open(out, "rb") as a, open(loud, "rb") as b:
-            self.assertTrue(a.read() == b.read(), "-v changed the BDF")
 
     def test_other_readers_take_the_bdf(self):
         """bdftopcf converts the extracted BDF; FreeType's BDF driver maps

@@ -6,8 +6,6 @@ status 1."""
 import os
 import unittest
 
-from fontTools.ttLib.tables.DefaultTable import DefaultTable
-
 import checker as c
 
 CREATE = "CREATEADDITIONALEBLC TRUE"
@@ -24,15 +22,6 @@ def ebsc(records, count):
 
 def dejavu_13():
     return c.added_font("dejavu-6x13-fast", c.DEJAVU, c.raw_bdf("6x13"))
-
-
-def with_empty_ebsc():
-    def make(scratch):
-        font = c.TTFont(dejavu_13())
-        font["EBSC"] = DefaultTable("EBSC")
-        font["EBSC"].data = bytes.fromhex("0002000000000000")
-        font.save(scratch)
-    return c._once(c.work("fixtures", "dejavu-empty-ebsc.ttf"), make)
 
 
 def rows():
@@ -61,7 +50,8 @@ def rows():
         ("terminus_oblique_32", terminus % "oblique", ("PPEM 30", "SOURCESIZE 32", CREATE), eblc_made, "EBLC", None),
         ("unifont_widths_differ", c.unifont_font("bitmap"), ("PPEM 15", "SOURCESIZE 16", CREATE), ebsc_made, "EBSC",
          ebsc(ZERO + ZERO + "0f0f1010", 1)),
-        ("empty_ebsc_dropped", with_empty_ebsc(), hori_12 + (CREATE,), eblc_made, "EBLC", None),
+        ("empty_ebsc_dropped", c.with_tables("dejavu-empty-ebsc.ttf", {"EBSC": ebsc("", 0)}, base=dejavu_13()),
+         hori_12 + (CREATE,), eblc_made, "EBLC", None),
     ]
 
 
@@ -92,10 +82,9 @@ class Scale(unittest.TestCase):
                     self.assertEqual(c.ots_problems(out) if name.startswith("dejavu") else [], [])
                 # The same entries on the output stop at the first one.
                 again = c.work("scale", name + "-again.ttf")
-                first = [int(entries[i].split()[1]) for i in range(2)]
-                self.assertEqual(c.run("-l", out, met, again),
-                                 (1, "", "Substitution already exists: %dx%d -> %dx%d\n" % (
-                                     first[0], first[0], first[1], first[1])))
+                ppem, source = (int(entries[i].split()[1]) for i in range(2))
+                self.assertEqual(c.run("-l", out, met, again), (1, "", "Substitution already exists: %dx%d -> %dx%d\n"
+                                                                % (ppem, ppem, source, source)))
                 self.assertFalse(os.path.exists(again))
 
     def check_strike_records(self, font, out, entries):

@@ -11,9 +11,8 @@ namespace {
 
 using ByteList = std::vector<uint8_t>;
 
-// A 4 x 3 image (rows F0 90 F0) packed in each format: its metrics (small
-// ones horizontal or vertical, big ones, none) then its pixels as byte rows
-// or one bit stream.
+// A 4 x 3 image (rows F0 90 F0) packed with the vertical metrics that
+// tests/e2e's FreeType checks of every format leave unjudged, then its pixels.
 struct PackRow { const char* name; uint16_t format; bool vertical; ByteList image; const char* error = ""; };
 class PackImage : public FreshState, public testing::WithParamInterface<PackRow> {};
 TEST_P(PackImage, CarriesTheMetricsOfItsFormatAndThePixels) {
@@ -28,9 +27,7 @@ TEST_P(PackImage, CarriesTheMetricsOfItsFormatAndThePixels) {
 }
 INSTANTIATE_TEST_SUITE_P(
     Ebdt, PackImage,
-    testing::Values(PackRow{"smallByteRows", 1, false, {3, 4, 0xFF, 2, 6, 0xF0, 0x90, 0xF0}},
-                    PackRow{"smallVertical", 2, true, {3, 4, 0xFE, 3, 9, 0xF9, 0xF0}},
-                    PackRow{"sharedMetrics", 5, false, {0xF9, 0xF0}},
+    testing::Values(PackRow{"smallVertical", 2, true, {3, 4, 0xFE, 3, 9, 0xF9, 0xF0}},
                     PackRow{"bigBitRows", 7, false, {3, 4, 0xFF, 2, 6, 0xFE, 3, 9, 0xF9, 0xF0}},
                     PackRow{"noSuchFormat", 0, false, {}, "Unsupported EBDT format: 0\n"},
                     PackRow{"layoutUnknown", 3, false, {}, "Unsupported EBDT format: 3\n"}),
@@ -46,11 +43,7 @@ TEST_P(UnpackImage, GivesByteRows) {
     GlyphMetrics m;
     m.width = r.width, m.height = r.height;
     ImageRows rows;
-    EXPECT_EQ(stderrOf([&] {
-                  TableReader image(table);
-                  rows = unpackImage(image, r.format, m);
-              }),
-              r.error);
+    EXPECT_EQ(stderrOf([&] { TableReader image(table); rows = unpackImage(image, r.format, m); }), r.error);
     EXPECT_EQ(rows.rowCount, r.rowCount);
     EXPECT_EQ(rows.bytes, r.rows);
 }

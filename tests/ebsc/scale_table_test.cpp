@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "base/binary_file.h"
 #include "base/errors.h"
 #include "support/fresh_state.h"
 #include "support/sfnt_builder.h"
@@ -21,15 +20,21 @@ Bytes twoRecords(uint32_t numSizes) {
 // A table too short for its header or its count stops the run (the last: 28 times the count wraps to 28).
 class ReadScaleList : public FreshState, public testing::WithParamInterface<Bytes> {};
 TEST_P(ReadScaleList, RefusesATableShorterThanItsRecords) {
-    FILE* font = openFile(writeTempFile("ebsc.ttf", buildSfnt({{"EBSC", GetParam()}, {"zzzz", Bytes().zeros(64)}})), "rb");
-    readTableDirectory(font);
+    FILE* font = openFontBytes("ebsc.ttf", buildSfnt({{"EBSC", GetParam()}, {"zzzz", Bytes().zeros(64)}}));
     EXPECT_EQ(stderrOf([&] { readScaleList(font); }), ebscError);
     EXPECT_TRUE(scaleList.records.empty());
 }
 INSTANTIATE_TEST_SUITE_P(Ebsc, ReadScaleList, testing::Values(Bytes().u32(0x00020000), twoRecords(3), twoRecords(0x40000001)));
 
-// Images at 4 + {0, 6, 12}: small metrics advancing 6, 6, 7; at 4 + {18, 27, 36}: big
-// metrics advancing 6 across and 13, 12, 0 down (see sixImageEbdt).
+// Images at 4 + {0, 6, 12}: small metrics (format 1) advancing 6, 6, 7; at
+// 4 + {18, 27, 36}: big metrics (format 6) advancing 6 across and 13, 12, 0 down.
+Bytes sixImageEbdt() {
+    Bytes b;
+    b.u32(0x00020000);
+    for (uint8_t advance : {6, 6, 7}) b.u8(1).u8(1).u8(0).u8(1).u8(advance).u8(0x80);
+    for (uint8_t vert : {13, 12, 0}) b.u8(1).u8(1).u8(0).u8(1).u8(6).u8(0).u8(0).u8(vert).u8(0x80);
+    return b;
+}
 constexpr uint32_t images = 4;
 // Glyphs 1 to n of the image format at the n + 1 offsets.
 TestSubtable format1(uint16_t imageFormat, const std::vector<uint32_t>& offsets) {

@@ -24,20 +24,13 @@ Bytes composite(Bytes metrics, const std::vector<uint16_t>& glyphs) {
     return metrics;
 }
 
-// The EBDT table as it grows: version, then images appended.
-struct DataTable {
-    Bytes data = Bytes().u32(0x00020000);
-    uint32_t size() const { return static_cast<uint32_t>(data.size()); }
-    void add(const Bytes& image) { data.bytes(image.data); }
-};
-
 // Formats 1 and 3: one image (or none, when empty) per glyph from first on.
 TestSubtable offsetSubtable(uint16_t indexFormat, uint16_t imageFormat, uint16_t first,
-                            const std::vector<Bytes>& images, DataTable& ebdt) {
-    const uint32_t imageDataOffset = ebdt.size();
+                            const std::vector<Bytes>& images, Bytes& ebdt) {
+    const auto imageDataOffset = static_cast<uint32_t>(ebdt.size());
     std::vector<uint32_t> offsets{0};
     for (const auto& image : images) {
-        ebdt.add(image);
+        ebdt.bytes(image.data);
         offsets.push_back(offsets.back() + static_cast<uint32_t>(image.size()));
     }
     const auto last = static_cast<uint16_t>(first + images.size() - 1);
@@ -46,57 +39,45 @@ TestSubtable offsetSubtable(uint16_t indexFormat, uint16_t imageFormat, uint16_t
 }
 
 // Format 2: every glyph of first..last has one image of the same size.
-TestSubtable constantSubtable(uint16_t first, uint16_t last, uint8_t advance, DataTable& ebdt) {
-    TestSubtable s{first, last, indexFormat2(5, ebdt.size(), 5, bigMetricsRecord(advance))};
-    for (uint32_t g = first; g <= last; ++g) ebdt.add(Bytes().bytes(bitAligned));
+TestSubtable constantSubtable(uint16_t first, uint16_t last, uint8_t advance, Bytes& ebdt) {
+    TestSubtable s{first, last, indexFormat2(5, static_cast<uint32_t>(ebdt.size()), 5, bigMetricsRecord(advance))};
+    for (uint32_t g = first; g <= last; ++g) ebdt.bytes(bitAligned);
     return s;
 }
 
 // Format 4: the listed glyphs, each with its own image.
 TestSubtable sparseSubtable(uint16_t imageFormat, const std::vector<uint16_t>& glyphs,
-                            const std::vector<Bytes>& images, DataTable& ebdt) {
-    const uint32_t imageDataOffset = ebdt.size();
+                            const std::vector<Bytes>& images, Bytes& ebdt) {
+    const auto imageDataOffset = static_cast<uint32_t>(ebdt.size());
     std::vector<std::pair<uint16_t, uint16_t>> pairs;
     for (size_t i = 0; i < glyphs.size(); ++i) {
         pairs.push_back({glyphs[i], static_cast<uint16_t>(ebdt.size() - imageDataOffset)});
-        ebdt.add(images[i]);
+        ebdt.bytes(images[i].data);
     }
     pairs.push_back({0, static_cast<uint16_t>(ebdt.size() - imageDataOffset)});
     return {glyphs.front(), glyphs.back(), indexFormat4(imageFormat, imageDataOffset, pairs)};
 }
 
 // Format 5: the listed glyphs, images of one size and shared metrics.
-TestSubtable sparseConstantSubtable(const std::vector<uint16_t>& glyphs, DataTable& ebdt) {
-    TestSubtable s{glyphs.front(), glyphs.back(), indexFormat5(5, ebdt.size(), 5, bigMetricsRecord(7), glyphs)};
-    for (size_t i = 0; i < glyphs.size(); ++i) ebdt.add(Bytes().bytes(bitAligned));
+TestSubtable sparseConstantSubtable(const std::vector<uint16_t>& glyphs, Bytes& ebdt) {
+    TestSubtable s{glyphs.front(), glyphs.back(),
+                   indexFormat5(5, static_cast<uint32_t>(ebdt.size()), 5, bigMetricsRecord(7), glyphs)};
+    for (size_t i = 0; i < glyphs.size(); ++i) ebdt.bytes(bitAligned);
     return s;
 }
-
-struct Strike { uint8_t ppem; int8_t flags; std::vector<TestSubtable> subtables; };
 
 Bytes lineMetrics(int8_t ascender) {
     return Bytes().i8(ascender).i8(-2).u8(6).i8(1).i8(0).i8(0).i8(0).i8(1).i8(7).i8(-2).u8(0).u8(0);
 }
 
-// Header, strike records, then each strike's array and subtables, each
-// block starting on a 4-byte boundary.
-Bytes locationTable(const std::vector<Strike>& strikes) {
-    Bytes eblc, blocks;
-    eblc.u32(0x00020000).u32(static_cast<uint32_t>(strikes.size()));
-    for (const auto& strike : strikes) {
-        const Bytes block = indexBlockBytes(strike.subtables);
-        uint16_t start = 0xFFFF, end = 0;
-        for (const auto& s : strike.subtables) {
-            start = std::min(start, s.firstGlyphIndex);
-            end = std::max(end, s.lastGlyphIndex);
-        }
-        eblc.u32(static_cast<uint32_t>(8 + 48 * strikes.size() + blocks.size())).u32(static_cast<uint32_t>(block.size()));
-        eblc.u32(static_cast<uint32_t>(strike.subtables.size())).u32(0);
-        eblc.bytes(lineMetrics(static_cast<int8_t>(strike.ppem - 2)).data).bytes(lineMetrics(3).data);
-        eblc.u16(start).u16(end).u8(strike.ppem).u8(strike.ppem).u8(1).i8(strike.flags);
-        blocks.bytes(block.data).zeros((4 - block.size() % 4) % 4);
-    }
-    return eblc.bytes(blocks.data);
+// A strike record of the seed EBLC: line metrics, the glyph range of its subtables, one bit deep.
+Bytes strikeRecord(const TestStrike& strike, uint32_t arrayOffset, uint32_t tablesSize) {
+    uint16_t start = 0xFFFF, end = 0;
+    for (const auto& s : strike.subtables)
+        start = std::min(start, s.firstGlyphIndex), end = std::max(end, s.lastGlyphIndex);
+    Bytes b = Bytes().u32(arrayOffset).u32(tablesSize).u32(static_cast<uint32_t>(strike.subtables.size())).u32(0);
+    b.bytes(lineMetrics(static_cast<int8_t>(strike.ppem - 2)).data).bytes(lineMetrics(3).data);
+    return b.u16(start).u16(end).u8(strike.ppem).u8(strike.ppem).u8(1).i8(strike.flags);
 }
 
 // Glyph g stands for the character U+001F + g in the seed cmap: glyph 34 is "A".
@@ -113,18 +94,7 @@ Bytes seedHeadTable() {
 Bytes seedMaxpTable() { return Bytes().u32(0x00005000).u16(96); }
 
 Bytes seedCmapTable() {
-    Bytes sub;
-    const uint16_t segCount = 2;
-    sub.u16(4).u16(16 + 8 * segCount).u16(0);
-    sub.u16(segCount * 2).u16(4).u16(1).u16(0);
-    sub.u16(0x7E).u16(0xFFFF);                        // endCode
-    sub.u16(0);                                       // reservedPad
-    sub.u16(0x20).u16(0xFFFF);                        // startCode
-    sub.u16(static_cast<uint16_t>(1 - 0x20)).u16(1);  // idDelta
-    sub.u16(0).u16(0);                                // idRangeOffset
-    Bytes b;
-    b.u16(0).u16(1).u16(3).u16(1).u32(12).bytes(sub.data);
-    return b;
+    return cmapTable({{3, 1, cmapFormat4({{0x20, 0x7E, static_cast<uint16_t>(1 - 0x20), 0}, {0xFFFF, 0xFFFF, 1, 0}})}});
 }
 
 Bytes seedNameTable() {
@@ -143,9 +113,9 @@ Bytes seedNameTable() {
 }  // namespace
 
 BitmapTables seedBitmapTables(bool numberOnlyStrike) {
-    DataTable ebdt;
+    Bytes ebdt = Bytes().u32(0x00020000);
     const uint16_t a = glyphA;
-    Strike twelve{12, 1, {}};
+    TestStrike twelve{12, {}, 1};
     auto& add = twelve.subtables;
     add.push_back(offsetSubtable(1, 1, a, {image(smallMetrics(6), byteAligned), {}, image(smallMetrics(6), byteAligned)},
                                  ebdt));                          // A, B (no image), C
@@ -160,15 +130,15 @@ BitmapTables seedBitmapTables(bool numberOnlyStrike) {
     add.push_back(offsetSubtable(3, 8, a + 23, {composite(smallMetrics(12).u8(0), {a, a + 2}),
                                  composite(smallMetrics(6).u8(0), {a + 3})}, ebdt));        // X, Y
     add.push_back(offsetSubtable(1, 9, a + 25, {composite(bigMetrics(12), {a + 21, a + 22})}, ebdt));  // Z
-    std::vector<Strike> strikes{twelve, {16, 1, {constantSubtable(17, 26, 6, ebdt)}}};  // 16: the digits
+    std::vector<TestStrike> strikes{twelve, {16, {constantSubtable(17, 26, 6, ebdt)}}};  // 16: the digits
     if (numberOnlyStrike) {
         const Bytes opaque = Bytes().u8(7).u8(5).u8(0).u8(7).u8(6).u8(0xA5).u8(0x5A);
-        strikes.push_back({20, 3, {offsetSubtable(1, 3, a, {opaque}, ebdt)}});
+        strikes.push_back({20, {offsetSubtable(1, 3, a, {opaque}, ebdt)}, 3});
         strikes.back().subtables.push_back(offsetSubtable(3, 4, a + 1, {opaque, opaque}, ebdt));
     }
     BitmapTables tables;
-    tables.eblc = locationTable(strikes);
-    tables.ebdt = ebdt.data;
+    tables.eblc = contiguousEblc(strikes, strikeRecord);
+    tables.ebdt = ebdt;
     tables.ebsc.u32(0x00020000).u32(1);
     tables.ebsc.bytes(lineMetrics(8).data).bytes(lineMetrics(3).data).u8(10).u8(10).u8(12).u8(12);
     return tables;

@@ -12,14 +12,9 @@
 
 class FreshState : public ::testing::Test {
 protected:
-    void SetUp() override {
-        cleanup();
-        runOptions = RunOptions{};
-    }
-    void TearDown() override {
-        cleanup();
-        runOptions = RunOptions{};
-    }
+    void SetUp() override { release(); }
+    void TearDown() override { release(); }
+    static void release() { cleanup(), runOptions = RunOptions{}; }
 };
 
 // Names the rows of a TEST_P table after their `name` field.

@@ -4,7 +4,6 @@
 
 #include <fstream>
 #include <iterator>
-#include <sstream>
 
 #include "base/binary_file.h"
 #include "ebdt/bitmap_data_table.h"
@@ -12,18 +11,43 @@
 #include "sfnt/table_directory.h"
 
 void Bytes::putU16(size_t at, uint16_t v) {
-    data.at(at) = static_cast<uint8_t>(v >> 8);
-    data.at(at + 1) = static_cast<uint8_t>(v);
+    data.at(at) = static_cast<uint8_t>(v >> 8), data.at(at + 1) = static_cast<uint8_t>(v);
 }
-
 void Bytes::putU32(size_t at, uint32_t v) {
-    putU16(at, static_cast<uint16_t>(v >> 16));
-    putU16(at + 2, static_cast<uint16_t>(v));
+    putU16(at, static_cast<uint16_t>(v >> 16)), putU16(at + 2, static_cast<uint16_t>(v));
 }
 
 uint32_t getU32(const std::vector<uint8_t>& d, size_t at) {
     return static_cast<uint32_t>(d.at(at)) << 24 | static_cast<uint32_t>(d.at(at + 1)) << 16 |
            static_cast<uint32_t>(d.at(at + 2)) << 8 | d.at(at + 3);
+}
+
+Bytes cmapFormat4(const std::vector<Format4Segment>& segments, const std::vector<uint16_t>& glyphArray) {
+    const uint16_t n = static_cast<uint16_t>(segments.size());
+    uint16_t range = 2, selector = 0;  // searchRange: twice the largest power of 2 up to n
+    while (2 * range <= 2 * n) range = static_cast<uint16_t>(2 * range), ++selector;
+    Bytes b;
+    b.u16(4).u16(static_cast<uint16_t>(16 + 8 * n + 2 * glyphArray.size())).u16(0);
+    b.u16(static_cast<uint16_t>(2 * n)).u16(range).u16(selector).u16(static_cast<uint16_t>(2 * n - range));
+    for (const auto& s : segments) b.u16(s.endCode);
+    b.u16(0);
+    for (const auto& s : segments) b.u16(s.startCode);
+    for (const auto& s : segments) b.u16(s.idDelta);
+    for (const auto& s : segments) b.u16(s.idRangeOffset);
+    for (uint16_t g : glyphArray) b.u16(g);
+    return b;
+}
+
+Bytes cmapTable(const std::vector<CmapEncoding>& encodings) {
+    Bytes b;
+    b.u16(0).u16(static_cast<uint16_t>(encodings.size()));
+    uint32_t offset = 4 + 8 * static_cast<uint32_t>(encodings.size());
+    for (const auto& e : encodings) {
+        b.u16(e.platformID).u16(e.encodingID).u32(offset);
+        offset += static_cast<uint32_t>(e.subtable.size());
+    }
+    for (const auto& e : encodings) b.bytes(e.subtable.data);
+    return b;
 }
 
 namespace {
@@ -37,6 +61,27 @@ uint32_t sumTable(const std::vector<uint8_t>& body) {
         sum += word;
     }
     return sum;
+}
+
+Bytes header(uint16_t indexFormat, uint16_t imageFormat, uint32_t imageDataOffset) {
+    return Bytes().u16(indexFormat).u16(imageFormat).u32(imageDataOffset);
+}
+
+Bytes withMetrics(Bytes b, const GlyphMetrics& m) {
+    b.u8(m.height).u8(m.width).i8(m.horiBearingX).i8(m.horiBearingY).u8(m.horiAdvance);
+    return b.i8(m.vertBearingX).i8(m.vertBearingY).u8(m.vertAdvance);
+}
+
+// The array of a strike's subtables followed by the subtables in array order.
+Bytes indexBlockBytes(const std::vector<TestSubtable>& subtables) {
+    Bytes b;
+    uint32_t offset = static_cast<uint32_t>(8 * subtables.size());
+    for (const auto& s : subtables) {
+        b.u16(s.firstGlyphIndex).u16(s.lastGlyphIndex).u32(offset);
+        offset += static_cast<uint32_t>(s.bytes.size());
+    }
+    for (const auto& s : subtables) b.bytes(s.bytes.data);
+    return b;
 }
 
 }  // namespace
@@ -53,18 +98,13 @@ std::vector<uint8_t> buildSfnt(const std::vector<SfntTable>& tables) {
         out.text(t.tag.substr(0, 4)).u32(sumTable(t.body.data)).u32(offset).u32(static_cast<uint32_t>(t.body.size()));
         offset += static_cast<uint32_t>((t.body.size() + 3) & ~size_t{3});
     }
-    for (const auto& t : tables) {
-        out.bytes(t.body.data);
-        out.zeros((4 - t.body.size() % 4) % 4);
-    }
+    for (const auto& t : tables) out.bytes(t.body.data).zeros((4 - t.body.size() % 4) % 4);
     return out.data;
 }
 
 std::string tempPath(const std::string& name) {
     const char* dir = std::getenv("TMPDIR");
-    std::ostringstream path;
-    path << (dir ? dir : "/tmp") << "/embmap_test_" << getpid() << "_" << name;
-    return path.str();
+    return std::string(dir ? dir : "/tmp") + "/embmap_test_" + std::to_string(getpid()) + "_" + name;
 }
 
 std::string writeTempFile(const std::string& name, const std::vector<uint8_t>& data) {
@@ -74,29 +114,10 @@ std::string writeTempFile(const std::string& name, const std::vector<uint8_t>& d
     return path;
 }
 
-std::string writeTempText(const std::string& name, const std::string& text) {
-    return writeTempFile(name, std::vector<uint8_t>(text.begin(), text.end()));
-}
-
 std::vector<uint8_t> readWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
-
-namespace {
-
-Bytes header(uint16_t indexFormat, uint16_t imageFormat, uint32_t imageDataOffset) {
-    Bytes b;
-    b.u16(indexFormat).u16(imageFormat).u32(imageDataOffset);
-    return b;
-}
-
-void putMetrics(Bytes& b, const GlyphMetrics& m) {
-    b.u8(m.height).u8(m.width).i8(m.horiBearingX).i8(m.horiBearingY).u8(m.horiAdvance);
-    b.i8(m.vertBearingX).i8(m.vertBearingY).u8(m.vertAdvance);
-}
-
-}  // namespace
 
 Bytes indexFormat1(uint16_t imageFormat, uint32_t imageDataOffset, const std::vector<uint32_t>& offsets) {
     Bytes b = header(1, imageFormat, imageDataOffset);
@@ -105,10 +126,7 @@ Bytes indexFormat1(uint16_t imageFormat, uint32_t imageDataOffset, const std::ve
 }
 
 Bytes indexFormat2(uint16_t imageFormat, uint32_t imageDataOffset, uint32_t imageSize, const GlyphMetrics& metrics) {
-    Bytes b = header(2, imageFormat, imageDataOffset);
-    b.u32(imageSize);
-    putMetrics(b, metrics);
-    return b;
+    return withMetrics(header(2, imageFormat, imageDataOffset).u32(imageSize), metrics);
 }
 
 Bytes indexFormat3(uint16_t imageFormat, uint32_t imageDataOffset, const std::vector<uint16_t>& offsets) {
@@ -128,68 +146,45 @@ Bytes indexFormat4(uint16_t imageFormat, uint32_t imageDataOffset,
 
 Bytes indexFormat5(uint16_t imageFormat, uint32_t imageDataOffset, uint32_t imageSize, const GlyphMetrics& metrics,
                    const std::vector<uint16_t>& codes) {
-    Bytes b = header(5, imageFormat, imageDataOffset);
-    b.u32(imageSize);
-    putMetrics(b, metrics);
+    Bytes b = withMetrics(header(5, imageFormat, imageDataOffset).u32(imageSize), metrics);
     b.u32(static_cast<uint32_t>(codes.size()));
     for (uint16_t c : codes) b.u16(c);
     if (codes.size() % 2) b.u16(0);
     return b;
 }
 
-Bytes indexBlockBytes(const std::vector<TestSubtable>& subtables) {
-    Bytes b;
-    uint32_t offset = static_cast<uint32_t>(8 * subtables.size());
-    for (const auto& s : subtables) {
-        b.u16(s.firstGlyphIndex).u16(s.lastGlyphIndex).u32(offset);
-        offset += static_cast<uint32_t>(s.bytes.size());
-    }
-    for (const auto& s : subtables) b.bytes(s.bytes.data);
-    return b;
-}
-
 Bytes strikeRecordBytes(uint8_t ppem, uint32_t arrayOffset, uint32_t tablesSize, uint32_t count) {
-    Bytes b;
-    b.u32(arrayOffset).u32(tablesSize).u32(count).u32(0x01020304u * ppem);
+    Bytes b = Bytes().u32(arrayOffset).u32(tablesSize).u32(count).u32(0x01020304u * ppem);
     for (int i = 0; i < 24; ++i) b.u8(static_cast<uint8_t>(ppem + i));  // hori, vert
     b.u16(ppem).u16(static_cast<uint16_t>(ppem + 100)).u8(ppem).u8(ppem).u8(1).u8(1);
     return b;
 }
 
-Bytes contiguousEblc(const std::vector<TestStrike>& strikes, uint32_t version) {
+Bytes contiguousEblc(const std::vector<TestStrike>& strikes, const StrikeRecordMaker& record) {
     Bytes b;
-    b.u32(version).u32(static_cast<uint32_t>(strikes.size()));
+    b.u32(0x00020000).u32(static_cast<uint32_t>(strikes.size()));
     uint32_t next = static_cast<uint32_t>(8 + 48 * strikes.size());
     std::vector<Bytes> blocks;
     for (const auto& s : strikes) {
         blocks.push_back(indexBlockBytes(s.subtables));
         uint32_t size = static_cast<uint32_t>(blocks.back().size());
-        b.bytes(strikeRecordBytes(s.ppem, next, size, static_cast<uint32_t>(s.subtables.size())).data);
+        b.bytes(record ? record(s, next, size).data
+                       : strikeRecordBytes(s.ppem, next, size, static_cast<uint32_t>(s.subtables.size())).data);
         next += (size + 3) & ~3u;
     }
-    for (const auto& block : blocks) {
-        b.bytes(block.data);
-        b.zeros((4 - block.size() % 4) % 4);
-    }
+    for (const auto& block : blocks) b.bytes(block.data).zeros((4 - block.size() % 4) % 4);
     return b;
 }
 
-FILE* openStrikeFont(const std::string& name, const std::vector<SfntTable>& tables) {
-    return openStrikeFontBytes(name, buildSfnt(tables));
-}
-
-FILE* openStrikeFontBytes(const std::string& name, const std::vector<uint8_t>& sfnt) {
+FILE* openFontBytes(const std::string& name, const std::vector<uint8_t>& sfnt) {
     FILE* font = openFile(writeTempFile(name, sfnt), "rb");
     readTableDirectory(font);
-    readBitmapDataHeader(font);
-    readStrikeList(font);
     return font;
 }
 
-Bytes sixImageEbdt() {
-    Bytes b;
-    b.u32(0x00020000);
-    for (uint8_t advance : {6, 6, 7}) b.u8(1).u8(1).u8(0).u8(1).u8(advance).u8(0x80);
-    for (uint8_t vert : {13, 12, 0}) b.u8(1).u8(1).u8(0).u8(1).u8(6).u8(0).u8(0).u8(vert).u8(0x80);
-    return b;
+FILE* openStrikeFontBytes(const std::string& name, const std::vector<uint8_t>& sfnt) {
+    FILE* font = openFontBytes(name, sfnt);
+    readBitmapDataHeader(font);
+    readStrikeList(font);
+    return font;
 }

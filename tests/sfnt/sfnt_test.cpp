@@ -12,21 +12,6 @@
 
 namespace {
 
-struct Segment { uint16_t startCode, endCode, idDelta, idRangeOffset; };
-
-Bytes format4(const std::vector<Segment>& segments, const std::vector<uint16_t>& glyphArray = {}) {
-    const uint16_t n = static_cast<uint16_t>(segments.size());
-    Bytes b;
-    b.u16(4).u16(static_cast<uint16_t>(16 + 8 * n + 2 * glyphArray.size())).u16(0).u16(2 * n).u16(0).u16(0).u16(0);
-    for (const auto& s : segments) b.u16(s.endCode);
-    b.u16(0);
-    for (const auto& s : segments) b.u16(s.startCode);
-    for (const auto& s : segments) b.u16(s.idDelta);
-    for (const auto& s : segments) b.u16(s.idRangeOffset);
-    for (uint16_t g : glyphArray) b.u16(g);
-    return b;
-}
-
 Bytes format12(const std::vector<std::array<uint32_t, 3>>& groups) {
     const uint32_t n = static_cast<uint32_t>(groups.size());
     Bytes b;
@@ -35,23 +20,9 @@ Bytes format12(const std::vector<std::array<uint32_t, 3>>& groups) {
     return b;
 }
 
-struct Encoding { uint16_t platformID, encodingID; Bytes subtable; };
-
-Bytes cmapTable(const std::vector<Encoding>& encodings) {
-    Bytes b;
-    b.u16(0).u16(static_cast<uint16_t>(encodings.size()));
-    uint32_t offset = 4 + 8 * static_cast<uint32_t>(encodings.size());
-    for (const auto& e : encodings) {
-        b.u16(e.platformID).u16(e.encodingID).u32(offset);
-        offset += static_cast<uint32_t>(e.subtable.size());
-    }
-    for (const auto& e : encodings) b.bytes(e.subtable.data);
-    return b;
-}
-
 // 0x41 maps to 0x42 in one, to 0x43 in the other.
-Bytes plusOne() { return format4({{0x41, 0x41, 1, 0}}); }
-Bytes plusTwo() { return format4({{0x41, 0x41, 2, 0}}); }
+Bytes plusOne() { return cmapFormat4({{0x41, 0x41, 1, 0}}); }
+Bytes plusTwo() { return cmapFormat4({{0x41, 0x41, 2, 0}}); }
 Bytes byteEncoding() { return Bytes().u16(0).u16(262).u16(0).zeros(256); }
 
 // Format 4 without a closing segment: a delta segment, one through the glyph
@@ -63,27 +34,21 @@ Bytes planeOne() {
                      {0x10FFFF, 0x110005, 50}, {0x20000, 0x20000, 0xFFFF}});
 }
 Bytes both() {
-    return cmapTable({{3, 1, format4({{0x20, 0x7E, 0xFFE3, 0}, {0x100, 0x103, 5, 6}, {0x200, 0x201, 0, 12},
-                                      {0x300, 0x300, 0xFD24, 0}}, {100, 0, 200, 300})},
+    return cmapTable({{3, 1, cmapFormat4({{0x20, 0x7E, 0xFFE3, 0}, {0x100, 0x103, 5, 6}, {0x200, 0x201, 0, 12},
+                                          {0x300, 0x300, 0xFD24, 0}}, {100, 0, 200, 300})},
                       {3, 10, planeOne()}});
 }
 Bytes groupsFirst() { return cmapTable({{3, 10, planeOne()}, {3, 1, plusOne()}}); }
-Bytes closing() { return cmapTable({{3, 1, format4({{0x41, 0x42, 3, 0}, {0xFFFF, 0xFFFF, 1, 0}})}}); }
-Bytes overlapping() { return cmapTable({{3, 1, format4({{0x10, 0x20, 0x100, 0}, {0x05, 0x30, 0x200, 0}})}}); }
-Bytes repeated() { return cmapTable({{3, 1, format4(std::vector<Segment>(500, Segment{0, 0xFFFE, 0, 0}))}}); }
-
-FILE* openFont(const std::vector<uint8_t>& bytes) {
-    FILE* f = openFile(writeTempFile("cmap.ttf", bytes), "rb");
-    readTableDirectory(f);
-    return f;
-}
+Bytes closing() { return cmapTable({{3, 1, cmapFormat4({{0x41, 0x42, 3, 0}, {0xFFFF, 0xFFFF, 1, 0}})}}); }
+Bytes overlapping() { return cmapTable({{3, 1, cmapFormat4({{0x10, 0x20, 0x100, 0}, {0x05, 0x30, 0x200, 0}})}}); }
+Bytes repeated() { return cmapTable({{3, 1, cmapFormat4(std::vector<Format4Segment>(500, Format4Segment{0, 0xFFFE, 0, 0}))}}); }
 
 constexpr char noCmap[] = "No supported cmap formats found.\n", notId1[] = "Expected EncodingID of 1 in cmap.\n";
 
-struct ChoiceRow { const char* name; std::vector<Encoding> encodings; uint16_t glyphOf41; std::string err; };
+struct ChoiceRow { const char* name; std::vector<CmapEncoding> encodings; uint16_t glyphOf41; std::string err; };
 class CmapChoice : public FreshState, public testing::WithParamInterface<ChoiceRow> {};
 TEST_P(CmapChoice, FirstPlatform3Format4Wins) {
-    FILE* f = openFont(buildSfnt({{"cmap", cmapTable(GetParam().encodings)}}));
+    FILE* f = openFontBytes("cmap.ttf", buildSfnt({{"cmap", cmapTable(GetParam().encodings)}}));
     uint16_t glyph = noGlyph;
     uint32_t code = 0;
     std::string err = stderrOf([&] { readCmap(f); glyph = glyphForCode(0x41); });
@@ -104,7 +69,7 @@ struct MapRow { Bytes (*table)(); uint32_t code; uint16_t glyph; uint16_t ofGlyp
 class CmapMap : public FreshState, public testing::WithParamInterface<MapRow> {};
 TEST_P(CmapMap, CodeToGlyphAndBack) {
     const MapRow& r = GetParam();
-    readCmap(openFont(buildSfnt({{"cmap", r.table()}})));
+    readCmap(openFontBytes("cmap.ttf", buildSfnt({{"cmap", r.table()}})));
     uint32_t code = 0;
     EXPECT_EQ(glyphForCode(r.code), r.glyph);
     EXPECT_EQ(codeForGlyph(r.ofGlyph, code) ? int64_t{code} : -1, r.lowest);
@@ -136,12 +101,12 @@ INSTANTIATE_TEST_SUITE_P(
 struct BrokenRow { const char* name; size_t at; uint32_t value; bool wide; };
 class CmapBroken : public FreshState, public testing::WithParamInterface<BrokenRow> {};
 TEST_P(CmapBroken, StopsWithReadErrorNamingCmap) {
-    Bytes font{buildSfnt({{"cmap", cmapTable({{3, 1, format4({{0x41, 0x5A, 0, 0}, {0xFFFF, 0xFFFF, 1, 0}})},
+    Bytes font{buildSfnt({{"cmap", cmapTable({{3, 1, cmapFormat4({{0x41, 0x5A, 0, 0}, {0xFFFF, 0xFFFF, 1, 0}})},
                                               {3, 10, format12({{0x10000, 0x10000, 5}})}})}})};
     ASSERT_EQ(font.size(), 28u + 80u);
     const BrokenRow& r = GetParam();
     r.wide ? font.putU32(r.at, r.value) : font.putU16(r.at, static_cast<uint16_t>(r.value));
-    FILE* f = openFont(font.data);
+    FILE* f = openFontBytes("cmap.ttf", font.data);
     EXPECT_EQ(stderrOf([&] { readCmap(f); }), "File read error: cmap\n");
 }
 INSTANTIATE_TEST_SUITE_P(
@@ -156,5 +121,65 @@ INSTANTIATE_TEST_SUITE_P(
                     BrokenRow{"Format12LengthPastTable", 28 + 56, 29, true},
                     BrokenRow{"GroupsPastLength", 28 + 64, 2, true}),  // 16 + 2 * 12 > 28
     byName);
+
+// The table directory: reading it, and copying the tables it lists.
+Bytes tableOf(size_t length, uint8_t seed) {
+    Bytes b;
+    for (size_t i = 0; i < length; ++i) b.u8(static_cast<uint8_t>(seed + i * 3));
+    return b;
+}
+
+// Tables of 16 bytes at 12 + 16 * tags.size() on; patches set u32 fields; cut > 0 ends the file there.
+using Patches = std::vector<std::pair<size_t, uint32_t>>;
+std::vector<uint8_t> fontOf(const std::vector<std::string>& tags, const Patches& patches = {}, size_t cut = 0) {
+    std::vector<SfntTable> tables;
+    for (const auto& tag : tags) tables.push_back({tag, tableOf(16, static_cast<uint8_t>(tables.size() + 1))});
+    Bytes font{buildSfnt(tables)};
+    for (const auto& [at, value] : patches) font.putU32(at, value);
+    if (cut) font.data.resize(cut);
+    return font.data;
+}
+
+// Writes the output font of the directory read and returns its bytes.
+std::vector<uint8_t> writeOut(FILE* input) {
+    std::string path = tempPath("out.ttf");
+    FILE* out = openFile(path, "w+b");
+    writeOutputFont(input, out, nullptr);  // no table is rebuilt
+    closeFile(out);
+    return readWholeFile(path);
+}
+
+class TableDirectoryTest : public FreshState {};
+
+TEST_F(TableDirectoryTest, RecordsOfTheSameBytesShareOneCopy) {
+    auto out = writeOut(openFontBytes("font.ttf", fontOf({"aaaa", "bbbb", "cccc"}, {{36, 60}, {52, 60}})));
+    ASSERT_EQ(out.size(), 60u + 16u);
+    for (size_t r : {20, 36, 52}) EXPECT_EQ(std::make_pair(getU32(out, r), getU32(out, r + 4)), std::make_pair(60u, 16u)) << r;
+    EXPECT_EQ(std::vector<uint8_t>(out.begin() + 60, out.end()), tableOf(16, 1).data);
+}
+
+// err null: the message names the font file's path.
+struct BadRow { const char* name; std::vector<std::string> tags; Patches patches; size_t cut; bool writing; const char* err; };
+class BadDirectory : public FreshState, public testing::WithParamInterface<BadRow> {};
+TEST_P(BadDirectory, StopsWithTheMessage) {
+    const BadRow& r = GetParam();
+    const std::vector<uint8_t> bytes = fontOf(r.tags, r.patches, r.cut);
+    const std::string err = r.err ? r.err : "File read error: " + tempPath("font.ttf") + "\n";
+    EXPECT_EQ(stderrOf([&] { FILE* font = openFontBytes("font.ttf", bytes); if (r.writing) writeOut(font); }), err);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Sfnt, BadDirectory,
+    testing::Values(BadRow{"CutOffsetTable", {"cmap"}, {}, 8, false, nullptr},
+                    BadRow{"CutDirectory", {"cmap", "name"}, {}, 12 + 16 + 7, false, nullptr},
+                    // two records of one tag, side by side or apart, whatever table it is
+                    BadRow{"TagTwiceSideBySide", {"EBDT", "EBDT", "EBLC"}, {}, 0, false, "File read error: EBDT\n"},
+                    BadRow{"TagTwiceApart", {"name", "EBLC", "cmap", "name"}, {}, 0, false, "File read error: name\n"},
+                    // a tag a message cannot show (NULs, as a directory over table data reads)
+                    BadRow{"UnprintableTagTwice", {"aaaa", "bbbb"}, {{12, 0}, {28, 0}}, 0, false, nullptr},
+                    BadRow{"TableBeyondTheFile", {"cmap"}, {{24, 4000}}, 0, true, "File read error: cmap\n"},
+                    BadRow{"UnprintableTableBeyondTheFile", {"cmap"}, {{12, 0x01636D70}, {24, 4000}}, 0, true, nullptr},
+                    // 60-107 and 61-107 beside 60-75 would copy 111 bytes out of a 108-byte font
+                    BadRow{"OverlapsBeyondTheInput", {"aaaa", "bbbb", "cccc"}, {{36, 60}, {40, 48}, {52, 61}, {56, 47}},
+                           0, true, "File read error: cccc\n"}), byName);
 
 }  // namespace

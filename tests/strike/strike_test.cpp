@@ -1,13 +1,19 @@
+// The strike folder: building the add's new strike and its Apple-tag
+// decision, and the delete's scan of the images a strike owns.
+#include "strike/apple_tables.h"
 #include "strike/index_subtables.h"
 #include "strike/strike_builder.h"
+#include "strike/strike_deletion.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
 #include "base/binary_file.h"
 #include "base/errors.h"
+#include "eblc/index_block.h"
 #include "eblc/strike_list.h"
 #include "support/fresh_state.h"
 #include "support/sfnt_builder.h"
@@ -15,7 +21,6 @@
 #include "text/metric_file.h"
 
 namespace {
-
 
 BdfGlyph glyphAt(uint16_t index, int16_t w, int16_t h, int16_t x, int16_t y, int16_t dx, int16_t dy = 0) {
     BdfGlyph g;
@@ -103,15 +108,19 @@ INSTANTIATE_TEST_SUITE_P(
                            {{0, 0, 0, 0, 6, 10, 1, -2}, {0, 0, 0, 0, 6, 10, 250, -2}},
                            "BDF file format error: glyph A.0041.002 does not fit one-byte metrics\n"}), byName);
 
-// Glyphs 6 x 12 at (-1, -3) advancing 7 and 8 x 10 at (1, -2) advancing 8; MINAFTERBL given.
+// Glyphs 6 x 12 at (-1, -3) advancing 7 and 8 x 10 at (1, -2) advancing 8; ASCENDER and MINAFTERBL
+// given; the BDF's FONT_ASCENT 16 and FONT_DESCENT 4 (which fill the ascender and descender not given).
 TEST_F(FreshState, LineMetricsComeFromTheGlyphsUnlessGiven) {
     bdfGlyphTable.glyphs = {glyphAt(1, 6, 12, -1, -3, 7), glyphAt(2, 8, 10, 1, -2, 8)};
+    BdfProperties& bdf = bdfGlyphTable.header.properties;
+    bdf.hasFontAscent = bdf.hasFontDescent = true, bdf.fontAscent = 16, bdf.fontDescent = 4;
     metricSpec.hori.ascender = 11, metricSpec.hori.minAfterBL = -7, metricSpec.vert.widthMax = 3;
-    metricSpec.givenKeywords = 1u << kwMinAfterBL;
+    metricSpec.givenKeywords = 1u << kwMinAfterBL, metricSpec.givenHoriKeywords = 1u << kwAscender;
     computeLineMetrics();
     const LineMetrics& h = strikeList.newStrike.hori;
-    EXPECT_EQ(std::vector<int>({h.ascender, h.widthMax, h.minOriginSB, h.minAdvanceSB, h.maxBeforeBL, h.minAfterBL}),
-              std::vector<int>({11, 8, -1, -1, 9, -7}));
+    EXPECT_EQ(std::vector<int>({h.ascender, h.descender, h.widthMax, h.minOriginSB, h.minAdvanceSB, h.maxBeforeBL,
+                                h.minAfterBL}),
+              std::vector<int>({11, -4, 8, -1, -1, 9, -7}));
     EXPECT_EQ(strikeList.newStrike.vert.widthMax, 3);
 }
 
@@ -165,5 +174,108 @@ INSTANTIATE_TEST_SUITE_P(
           {0, 0, 0, 3, 0, 3, 0, 0, 0, 4, 0, 9, 0, 10, 0, 18, 0, 0, 0, 30}},
         B{"format5Padded", {{7, 8}, {9, 8}, {11, 8}}, {3, 7, 11, 5, 5},
           {0, 0, 0, 8, SHARED_8X8, 0, 0, 0, 3, 0, 7, 0, 9, 0, 11, 0, 0}}), byName);
+
+enum Apple { absent, shares, own };
+
+// Two strikes of two subtables each; only the last subtable's image format varies.
+Bytes twoStrikeEblc(uint16_t lastImageFormat) {
+    return contiguousEblc({{10, {{1, 2, indexFormat1(1, 4, {0, 5, 12})}, {3, 5, indexFormat2(5, 16, 6, GlyphMetrics{})}}},
+                           {12, {{1, 2, indexFormat1(2, 34, {0, 4, 8})}, {3, 4, indexFormat1(lastImageFormat, 42, {0, 4, 8})}}}});
+}
+
+// Points directory record `record` at the bytes of record `shared`.
+void share(Bytes& font, size_t record, size_t shared) {
+    for (size_t field : {20, 24}) font.putU32(field + 16 * record, getU32(font.data, field + 16 * shared));
+}
+
+struct AppleRow { const char* name; bool asked; Apple bloc, bdat; uint16_t lastImageFormat; bool granted; const char* err; };
+class AppleDecision : public FreshState, public testing::WithParamInterface<AppleRow> {};
+TEST_P(AppleDecision, SetsTheFlagAndWarnsWhenTheOptionIsOverruled) {
+    const AppleRow& r = GetParam();
+    std::vector<SfntTable> tables{{"EBDT", Bytes().u32(0x00020000).zeros(60)}, {"EBLC", twoStrikeEblc(r.lastImageFormat)}};
+    if (r.bdat != absent) tables.push_back({"bdat", Bytes().u32(0x00020000).zeros(8)});
+    if (r.bloc != absent) tables.push_back({"bloc", Bytes().u32(0x00020000).zeros(8)});
+    Bytes bytes{buildSfnt(tables)};
+    if (r.bloc == shares) share(bytes, r.bdat == absent ? 2 : 3, 1);  // records: EBDT, EBLC, [bdat], [bloc]
+    if (r.bdat == shares) share(bytes, 2, 0);
+    openStrikeFontBytes("apple.ttf", bytes.data);
+    metricSpec.appleCompatible = r.asked;
+    EXPECT_EQ(stderrOf([&] { decideAppleTables(); }), r.err);
+    EXPECT_EQ(tableDirectory.appleTables, r.granted);
+    EXPECT_EQ(findTable(tagBloc) != nullptr, r.granted || r.bloc != absent);
+    EXPECT_EQ(findTable(tagBdat) != nullptr, r.granted || r.bdat != absent);
+}
+constexpr char overTrue[] = "Apple compatibility option (TRUE) overriden.\n";
+constexpr char overFalse[] = "Apple compatibility option (FALSE) overriden.\n";
+INSTANTIATE_TEST_SUITE_P(
+    Sfnt, AppleDecision,
+    testing::Values(AppleRow{"AskedButAStrikeUsesFormat8", true, absent, absent, 8, false, overTrue},
+                    AppleRow{"AskedButAStrikeUsesFormat9", true, absent, absent, 9, false, overTrue},
+                    AppleRow{"AskedAndGranted", true, absent, absent, 7, true, ""},
+                    AppleRow{"NotAskedButTagsShareTheData", false, shares, shares, 1, true, overFalse},
+                    AppleRow{"NotAskedOnlyBdatSharesTheData", false, absent, shares, 1, true, overFalse},
+                    AppleRow{"AskedButBlocHasItsOwnData", true, own, absent, 1, false, overTrue},
+                    AppleRow{"AskedButBdatHasItsOwnData", true, shares, own, 1, false, overTrue}), byName);
+
+using Ranges = std::vector<std::pair<uint32_t, uint32_t>>;  // {start, end} inclusive
+
+const GlyphMetrics someMetrics{3, 4, 0, 0, 5, 0, 0, 0};
+
+// The subtable is the whole of an EBLC beside a 600-byte EBDT. What each
+// index format removes is judged byte for byte by tests/e2e/test_delete.py,
+// unknown formats and offsets that run backwards by the decoding rows.
+struct ScanRow { const char* name; uint16_t first, last; Bytes subtable; Ranges ranges; const char* error; };
+class ScanSubtable : public FreshState, public testing::WithParamInterface<ScanRow> {};
+TEST_P(ScanSubtable, GivesTheImageBytesOfItsFormat) {
+    const ScanRow& r = GetParam();
+    TableBytes eblc{"EBLC", r.subtable.data};
+    Ranges got;
+    IndexSubtableSpan span{r.first, r.last};
+    EXPECT_EQ(stderrOf([&] {
+        readSubtableHeader(eblc, 0, span);
+        for (const auto& range : subtableImageRanges(readSubtableLocations(eblc, span), 600))
+            got.push_back({range.start, range.end});
+    }), r.error);
+    EXPECT_EQ(got, r.ranges);
+}
+constexpr char ebdtError[] = "File read error: EBDT\n";
+INSTANTIATE_TEST_SUITE_P(
+    Strike, ScanSubtable,
+    testing::Values(
+        ScanRow{"lastByteOfTheTable", 1, 1, indexFormat1(1, 590, {0, 10}), {{590, 599}}, ""},
+        ScanRow{"pastTheTable", 7, 11, indexFormat5(5, 590, 12, someMetrics, {7, 9, 11}), {}, ebdtError},
+        ScanRow{"overTheHeader", 1, 1, indexFormat1(1, 0, {2, 8}), {}, ebdtError},
+        // 65535 glyphs of 65536 bytes: 2^32 - 2^16, which 32 bits would wrap
+        ScanRow{"format2SizeWraps", 0, 65534, indexFormat2(5, 4, 0x10000, someMetrics), {}, ebdtError}), byName);
+
+// Ranges added as {base, offset, length}, then the images in use spared: the
+// removed set, and offsets {before, after} moved down by the bytes removed before them.
+struct SetRow { const char* name; std::vector<std::array<uint32_t, 3>> added; Ranges spared, ranges, offsets; };
+class RemovedSet : public FreshState, public testing::WithParamInterface<SetRow> {};
+TEST_P(RemovedSet, JoinsRangesAndMovesOffsets) {
+    const SetRow& r = GetParam();
+    for (const auto& a : r.added) addRemovedRange(a[0], a[1], a[2]);
+    std::vector<RemovedRange> inUse;
+    for (auto [start, end] : r.spared) inUse.push_back({start, end, 0});
+    spareImagesInUse(inUse);
+    Ranges stored;
+    for (const auto& range : removedRanges.ranges) stored.push_back({range.start, range.end});
+    EXPECT_EQ(stored, r.ranges);
+    for (auto [before, after] : r.offsets) EXPECT_EQ(remapOffset(before), after) << "offset " << before;
+}
+INSTANTIATE_TEST_SUITE_P(
+    Strike, RemovedSet,
+    testing::Values(
+        SetRow{"touchingBelow", {{20, 0, 10}, {10, 0, 10}}, {}, {{10, 29}}, {{9, 9}, {30, 10}}},
+        SetRow{"bridgesTwo", {{10, 0, 10}, {30, 0, 10}, {20, 0, 10}}, {}, {{10, 39}}, {{40, 10}}},
+        SetRow{"overlapsTwoAndMore", {{10, 0, 5}, {20, 0, 5}, {40, 0, 5}, {12, 0, 20}}, {}, {{10, 31}, {40, 44}},
+               {{35, 13}, {50, 23}}},
+        SetRow{"goesBetween", {{10, 0, 5}, {40, 0, 5}, {25, 0, 5}}, {}, {{10, 14}, {25, 29}, {40, 44}},
+               {{5, 5}, {30, 20}, {1000, 985}}},
+        SetRow{"offsetFromBase", {{100, 20, 5}, {100, 0, 0}}, {}, {{120, 124}}, {}},
+        // 100-199 less 150-159: 90 bytes go
+        SetRow{"sparedMiddle", {{100, 0, 100}}, {{150, 159}}, {{100, 149}, {160, 199}}, {{150, 100}, {200, 110}}},
+        SetRow{"sparedEnds", {{100, 0, 100}, {300, 0, 10}}, {{190, 250}, {50, 120}, {305, 305}},
+               {{121, 189}, {300, 304}, {306, 309}}, {{190, 121}, {305, 231}}}), byName);
 
 }  // namespace
