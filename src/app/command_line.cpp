@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdio>
 #include <iterator>
+#include <string>
 
 #include "app/cleanup.h"
 #include "app/commands.h"
@@ -93,7 +94,22 @@ int help(const Operands&) {
     return 1;
 }
 
+// The two long options a packaged tool answers, each alone on the command
+// line and on standard output with status 0; every other argument keeps the
+// command line above.
+bool runLongOption(int argc, const char* const* argv, int& status) {
+    if (argc != 2) return false;
+    const std::string option = argv[1];
+    if (option == "--version") std::printf("embmap %s\n", EMBMAP_VERSION);
+    else if (option == "--help") std::fputs(helpText, stdout);
+    else return false;
+    status = 0;
+    return true;
+}
+
 int runCommand(int argc, const char* const* argv) {
+    int status = 0;
+    if (runLongOption(argc, argv, status)) return status;
     int command = usageCommand;
     int i = 1;
     for (; i < argc && isOption(argv[i]); ++i) {

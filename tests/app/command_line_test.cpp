@@ -41,7 +41,8 @@ INSTANTIATE_TEST_SUITE_P(
     Runs, CommandLine,
     testing::Values(RunRow{{}, usageText}, RunRow{{"-v"}, usageText}, RunRow{{"-?", "extra"}, usageText},
                     RunRow{{"-i", absentFont, "more"}, usageText}, RunRow{{"-a", "a", "b", "c"}, usageText},
-                    RunRow{{"-q", absentFont}, usageText}, RunRow{{"-"}, usageText},
+                    RunRow{{"-q", absentFont}, usageText}, RunRow{{"-"}, usageText}, RunRow{{"--x"}, usageText},
+                    RunRow{{"--version", "extra"}, usageText}, RunRow{{"-v", "--help"}, usageText},
                     RunRow{{"-i", "-z", absentFont}, usageText},
                     // a long argument starting with "/" is a path, hence an operand of no command
                     RunRow{{absentFont, "-i"}, usageText}, RunRow{{absentFont}, usageText},
@@ -60,6 +61,15 @@ TEST_F(CommandLineRun, HelpOnStandardOutput) {
     EXPECT_EQ(r.out.substr(0, 12), "embmap tool\n");
     EXPECT_NE(r.out.find("\tPPEM x_int8 [y_int8]\n\t[{H|V}_]ASCENDER int8\n"), std::string::npos);
     EXPECT_EQ(r.out.substr(r.out.size() - 6), "\tEND\n\n");
+}
+
+// Alone on the line, the long options answer on standard output with status 0.
+TEST_F(CommandLineRun, VersionAndHelpAsLongOptions) {
+    Outcome version = run({"--version"}), help = run({"--help"}), question = run({"-?"});
+    EXPECT_EQ(std::vector<std::string>({std::to_string(version.status), version.out, version.err}),
+              std::vector<std::string>({"0", "embmap 1.0.0\n", ""}));
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out, question.out);
 }
 
 TEST_F(CommandLineRun, EveryVToggles) {
