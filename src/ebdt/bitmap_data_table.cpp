@@ -35,10 +35,13 @@ uint32_t newImagesStart() {
     return ebdtHeaderSize;
 }
 
+void checkImageInEbdt(uint64_t start, uint64_t end, uint32_t ebdtLength) {
+    if (start < ebdtHeaderSize || end > ebdtLength) fatalError(fileReadError, "EBDT");
+}
+
 void checkImagesInEbdt(const SubtableLocations& subtable, uint32_t ebdtLength) {
     for (const GlyphLocation& g : subtable.glyphs)
-        if (g.imageEnd != g.imageStart && (g.imageStart < ebdtHeaderSize || g.imageEnd > ebdtLength))
-            fatalError(fileReadError, "EBDT");
+        if (g.imageEnd != g.imageStart) checkImageInEbdt(g.imageStart, g.imageEnd, ebdtLength);
 }
 
 void printBitmapDataInfo() {

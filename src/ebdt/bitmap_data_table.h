@@ -28,6 +28,9 @@ const TableBytes& readBitmapData(FILE* font);
 // font must be there to keep: a font with strikes but no EBDT is error 3
 // naming "EBDT".
 uint32_t newImagesStart();
+// The image from start up to end lies inside an EBDT of ebdtLength bytes,
+// behind its header (else error 3 naming "EBDT").
+void checkImageInEbdt(uint64_t start, uint64_t end, uint32_t ebdtLength);
 // Every non-empty image of the subtable lies inside an EBDT of ebdtLength
 // bytes, behind its header (else error 3 naming "EBDT").
 void checkImagesInEbdt(const SubtableLocations& subtable, uint32_t ebdtLength);

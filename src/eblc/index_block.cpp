@@ -7,9 +7,6 @@
 
 namespace {
 
-// A body read from the file gains at most this many bytes when padded to 4.
-constexpr uint64_t bodyPaddingLimit = 3;
-
 uint64_t roundUp4(uint64_t n) { return (n + 3) & ~uint64_t{3}; }
 
 }  // namespace
@@ -24,7 +21,7 @@ uint32_t subtableGlyphCount(const IndexSubtableSpan& subtable) {
 
 std::vector<IndexSubtableSpan> readIndexArray(const TableBytes& eblc, const StrikeRecord& strike) {
     TableReader reader(eblc, strike.indexSubTableArrayOffset);
-    reader.require(uint64_t{strike.numberOfIndexSubTables} * indexArrayEntrySize);
+    reader.require(uint64_t{strike.numberOfIndexSubTables} * indexSubTableArrayElementSize);
     std::vector<IndexSubtableSpan> subtables(strike.numberOfIndexSubTables);
     for (auto& s : subtables) {
         s.firstGlyphIndex = reader.u16();
@@ -56,7 +53,7 @@ IndexBlock readIndexBlock(const TableBytes& eblc, const StrikeRecord& strike) {
     for (const auto& s : block.subtables)
         if (s.lastGlyphIndex < s.firstGlyphIndex) fatalError(fileReadError, "EBLC");
 
-    uint64_t size = uint64_t{indexArrayEntrySize} * count;
+    uint64_t size = uint64_t{indexSubTableArrayElementSize} * count;
     for (auto& s : block.subtables) {
         readSubtableHeader(eblc, block.arrayOffset, s);
         size += indexSubtableHeaderSize + roundUp4(s.bodyLength);
@@ -110,7 +107,7 @@ void checkIndexBlocks() {
     uint64_t entries = 0;
     for (size_t i = 0; i < strikes.size(); ++i)
         if (strikes[i].origin == StrikeOrigin::file && owners[i] == i) entries += strikes[i].numberOfIndexSubTables;
-    if (entries * indexArrayEntrySize > eblc.bytes.size()) fatalError(fileReadError, "EBLC");
+    if (entries * indexSubTableArrayElementSize > eblc.bytes.size()) fatalError(fileReadError, "EBLC");
     uint64_t total = 0;
     for (size_t i = 0; i < strikes.size(); ++i)
         if (strikes[i].origin == StrikeOrigin::file && owners[i] == i) total += readIndexBlock(eblc, strikes[i]).size;

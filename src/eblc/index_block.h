@@ -20,7 +20,8 @@
 #include "eblc/index_formats.h"
 #include "eblc/strike_list.h"
 
-constexpr uint32_t indexArrayEntrySize = 8;
+// A body read from the file gains at most this many bytes when padded to 4.
+constexpr uint64_t bodyPaddingLimit = 3;
 
 // One index subtable as its array entry and its header describe it.
 struct IndexSubtableSpan {

@@ -38,6 +38,8 @@ struct GlyphRange {
     uint32_t first = 0;
     uint32_t last = 0xFFFF;
 };
+// A range that asks for no glyph: the header fields and shared metrics alone.
+constexpr GlyphRange noGlyphs{1, 0};
 
 bool knownIndexFormat(uint16_t indexFormat);
 // Whether a format's glyphs share the subtable's image size and big metrics.

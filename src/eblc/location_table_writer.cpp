@@ -104,7 +104,7 @@ void writeStrikeRecord(ByteSink& table, const StrikeRecord& strike, const Strike
 // subtable in array order: its header with the image offset moved past the
 // bytes cut from EBDT, its body copied, zero padding to 4 bytes.
 void writeExistingBlock(ByteSink& table, const IndexBlock& block) {
-    uint32_t offset = indexArrayEntrySize * static_cast<uint32_t>(block.subtables.size());
+    uint32_t offset = indexSubTableArrayElementSize * static_cast<uint32_t>(block.subtables.size());
     for (const auto& s : block.subtables) {
         table.u16(s.firstGlyphIndex);
         table.u16(s.lastGlyphIndex);

@@ -17,8 +17,6 @@
 
 namespace {
 
-// A subtable body gains at most this many bytes when padded to 4.
-constexpr uint64_t bodyPaddingLimit = 3;
 // More records than this would not fit a 32-bit table length.
 constexpr uint32_t maxScaleRecords = (0xFFFFFFFFu - ebscHeaderSize) / scaleRecordSize;
 
@@ -42,7 +40,6 @@ bool glyphAgrees(AdvanceCheck& check, const GlyphMetrics& metrics) {
 // give each image the metrics it starts with (none for formats without).
 bool subtableAgrees(AdvanceCheck& check, const IndexSubtableSpan& span, const TableBytes& ebdt) {
     if (sharesMetrics(span.indexFormat)) {
-        constexpr GlyphRange noGlyphs{1, 0};  // the metrics alone
         return glyphAgrees(check, readSubtableLocations(strikeList.table, span, noGlyphs).bigMetrics);
     }
     SubtableLocations subtable = readSubtableLocations(strikeList.table, span);

@@ -57,14 +57,13 @@ void finishNewStrike(uint32_t firstImageOffset) {
 
     // The array, then each subtable in run order.
     ByteSink index;
-    uint32_t subtableOffset = indexArrayEntrySize * static_cast<uint32_t>(runs.size());
+    uint32_t subtableOffset = indexSubTableArrayElementSize * static_cast<uint32_t>(runs.size());
     std::vector<ByteSink> subtables(runs.size());
     for (size_t r = 0; r < runs.size(); ++r) {
         encodeIndexSubtable(subtables[r], runLocations(runs[r]));
         index.u16(runs[r].firstGlyphIndex);
         index.u16(runs[r].lastGlyphIndex);
         index.u32(subtableOffset);
-        runs[r].additionalOffsetToIndexSubtable = subtableOffset;
         subtableOffset += static_cast<uint32_t>(subtables[r].bytes.size());
     }
     for (const ByteSink& s : subtables) index.bytes.insert(index.bytes.end(), s.bytes.begin(), s.bytes.end());

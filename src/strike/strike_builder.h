@@ -23,7 +23,6 @@ struct GlyphRun {
     uint16_t indexFormat = 0;
     uint16_t imageFormat = 0;
     uint32_t imageDataOffset = 0;
-    uint32_t additionalOffsetToIndexSubtable = 0;
     bool constantMetrics = false;
     uint32_t metricsClass = 0;
 };

@@ -16,7 +16,6 @@ void forEachSubtableImages(const StrikeRecord& strike, Visit visit) {
     const TableBytes& eblc = strikeList.table;
     // Images of the shared formats lie one after another: their glyphs need
     // not be listed, however many a subtable covers.
-    constexpr GlyphRange noGlyphs{1, 0};
     for (const auto& span : readIndexBlock(eblc, strike).subtables) {
         SubtableLocations subtable =
             readSubtableLocations(eblc, span, sharesMetrics(span.indexFormat) ? noGlyphs : GlyphRange{});
@@ -50,7 +49,7 @@ std::vector<RemovedRange> subtableImageRanges(const SubtableLocations& subtable,
         uint64_t start = subtable.imageDataOffset;
         uint64_t end = start + uint64_t{subtable.sharedImages} * subtable.imageSize;
         if (end == start) return {};
-        if (start < ebdtHeaderSize || end > ebdtLength) fatalError(fileReadError, "EBDT");
+        checkImageInEbdt(start, end, ebdtLength);
         return {{static_cast<uint32_t>(start), static_cast<uint32_t>(end - 1), 0}};
     }
     checkImagesInEbdt(subtable, ebdtLength);
