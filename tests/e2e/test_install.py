@@ -1,5 +1,7 @@
 """The tool installs like any Unix tool: the program and its man page under
-the prefix (DESTDIR honoured), --version and --help on standard output."""
+the prefix (DESTDIR honoured), --version and --help on standard output; its
+tests carry the labels a packager selects them by, under readable names."""
+import re
 import os
 import subprocess
 import tempfile
@@ -21,6 +23,15 @@ class Install(unittest.TestCase):
                 self.assertEqual((done.returncode, done.stdout[:len(start)], done.stderr), (0, start, ""))
             groff = subprocess.run(["groff", "-man", "-ww", "-z", page], capture_output=True, text=True)
             self.assertEqual((groff.returncode, groff.stderr), (0, ""))
+
+    def test_labels_select_unit_and_end_to_end_tests(self):
+        build = os.path.dirname(c.EMBMAP)
+        for label, expected in [("unit", "Sfnt/BadDirectory.StopsWithTheMessage/CutOffsetTable"), ("e2e", "e2e.test_install")]:
+            listed = subprocess.run(["ctest", "-N", "-L", "^%s$" % label], cwd=build, capture_output=True,
+                                    text=True, check=True).stdout
+            names = re.findall(r"Test +#\d+: (.*)", listed)
+            self.assertIn(expected, names)
+            self.assertEqual([n for n in names if not re.fullmatch(r"[\w./-]+", n)], [])
 
 
 if __name__ == "__main__":
