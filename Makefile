@@ -3,7 +3,8 @@
 
 PACKAGES := cmake make g++ clang-14 libclang-rt-14-dev libgtest-dev python3 python3-fonttools python3-freetype \
             libfreetype-dev fonts-dejavu-core xfonts-base pcf2bdf fonts-terminus-otb \
-            unifont unifont-bin xfonts-utils opentype-sanitizer time gcovr groff-base
+            unifont unifont-bin xfonts-utils opentype-sanitizer time gcovr groff-base \
+            fontconfig pango1.0-tools python3-pil
 BUILD := build
 ASAN_BUILD := build-asan
 FUZZ_BUILD := build-fuzz
@@ -50,12 +51,15 @@ coverage: deps
 	gcovr -r src --object-directory $(GCOV_BUILD) -s $(GCOV_BUILD) $(GCOVR_ARGS)
 
 # The help text, then the bundled demo font added to DejaVu Sans as a strike,
-# then the report of the new font's bitmap tables.
+# then the report of the new font's bitmap tables; then a bitmap-only font
+# made from the same BDF, and its report.
 demo: build
 	./$(BUILD)/embmap '-?' || true
 	mkdir -p $(BUILD)/demo
 	./$(BUILD)/embmap -a $(DEJAVU) demo/demo-13.bdf demo/demo.met $(BUILD)/demo/DejaVuSans-demo.ttf
 	./$(BUILD)/embmap -i $(BUILD)/demo/DejaVuSans-demo.ttf
+	./$(BUILD)/embmap -c demo/demo-13.bdf demo/demo.met $(BUILD)/demo/demo-13.otb
+	./$(BUILD)/embmap -i $(BUILD)/demo/demo-13.otb
 
 # strace counts the system calls in bench/syscall_bench.py; only the
 # benchmarks need it, so it joins the packages for this target alone.

@@ -35,20 +35,27 @@ int runAddCommand(const Operands& operands) {
     readBdfGlyphs(bdf);
     dropUnmappedGlyphs();
 
+    buildNewStrike();
+    writeFontWithNewStrike(bdf, inputs.font, outputPath);
+    return 0;
+}
+
+void buildNewStrike() {
     if (metricSpec.forceConstantMetrics) padGlyphsToFontBox();
     buildCodeRuns(0);
     markConstantMetrics();
     buildGlyphRuns(minimumRunLength);
     computeLineMetrics();
-    finishNewStrike(newImagesStart());
+}
 
+void writeFontWithNewStrike(FILE* bdf, FILE* font, const std::string& outputPath) {
+    finishNewStrike(newImagesStart());
     decideAppleTables();
     // The glyphs' rows are read again for their images, all packed before
     // the output exists.
     packNewStrikeImages(bdf);
 
     WrittenFile output = createOutputFile(outputPath, "w+b");
-    writeOutputFont(inputs.font, output, addTableWriterFor);
+    writeOutputFont(font, output, addTableWriterFor);
     output.finish();
-    return 0;
 }

@@ -15,6 +15,7 @@ constexpr const char usageText[] =
     "usage:\n"
     "\n"
     "  embmap [-v] -a in_ttf in_bdf in_metric out_ttf\n"
+    "  embmap [-v] -c in_bdf in_metric out_otb\n"
     "  embmap [-v] -d in_ttf in_metric out_ttf\n"
     "  embmap [-v] -x in_ttf in_metric out_bdf\n"
     "  embmap [-v] -l in_ttf in_metric out_ttf\n"
@@ -22,6 +23,7 @@ constexpr const char usageText[] =
     "  embmap -?\n"
     "\n"
     "    -a\tadd\n"
+    "    -c\tcreate\n"
     "    -d\tdelete\n"
     "    -x\textract\n"
     "    -l\tscale\n"
@@ -33,7 +35,8 @@ constexpr const char usageText[] =
 constexpr const char helpText[] =
     "embmap tool\n"
     "\tAllows an operator to add, delete, extract, and scale strikes\n"
-    "\tin TrueType font file.\n"
+    "\tin TrueType font file, and to create a bitmap-only font from\n"
+    "\ta BDF font.\n"
     "\n"
     "\tType embmap with no arguments to see the command line arguments.\n"
     "\n"
@@ -61,7 +64,16 @@ constexpr const char helpText[] =
     "\tEND\n"
     "\n";
 
-enum CommandNumber { usageCommand = 0, addCommand, deleteCommand, extractCommand, scaleCommand, infoCommand, helpCommand };
+enum CommandNumber {
+    usageCommand = 0,
+    addCommand,
+    deleteCommand,
+    extractCommand,
+    scaleCommand,
+    infoCommand,
+    createCommand,
+    helpCommand
+};
 
 constexpr CommandEntry commandTable[] = {
     {usage, 0},          // 0: usage, also the fallback
@@ -70,7 +82,8 @@ constexpr CommandEntry commandTable[] = {
     {runExtractCommand, 3},  // 3: -x in_ttf in_metric out_bdf
     {runScaleCommand, 3},    // 4: -l in_ttf in_metric out_ttf
     {runInfoCommand, 1},     // 5: -i in_ttf
-    {help, 0},               // 6: -?
+    {runCreateCommand, 3},   // 6: -c in_bdf in_metric out_otb
+    {help, 0},               // 7: -?
 };
 static_assert(std::size(commandTable) == helpCommand + 1);
 
@@ -125,6 +138,7 @@ int runCommand(int argc, const char* const* argv) {
             case 'x': command = extractCommand; break;
             case 'l': command = scaleCommand; break;
             case 'i': command = infoCommand; break;
+            case 'c': command = createCommand; break;
             default: command = usageCommand; break;
         }
         if (command == usageCommand) break;

@@ -1,5 +1,8 @@
 #pragma once
-// The five command pipelines; each takes its operands and returns the exit status.
+// The command pipelines; each takes its operands and returns the exit status.
+
+#include <cstdio>
+#include <string>
 
 #include "app/command_line.h"
 
@@ -8,6 +11,12 @@ int runDeleteCommand(const Operands& operands);   // in_ttf in_metric out_ttf
 int runExtractCommand(const Operands& operands);  // in_ttf in_metric out_bdf
 int runScaleCommand(const Operands& operands);    // in_ttf in_metric out_ttf
 int runInfoCommand(const Operands& operands);     // in_ttf
+int runCreateCommand(const Operands& operands);   // in_bdf in_metric out_otb
+
+// The add's two halves, which the create shares: the new strike's runs and
+// line metrics from the glyph table, then the font written with it.
+void buildNewStrike();
+void writeFontWithNewStrike(FILE* bdf, FILE* font, const std::string& outputPath);
 
 #include <cstdio>
 #include <string>

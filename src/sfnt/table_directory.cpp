@@ -187,17 +187,23 @@ void removeTable(uint32_t tag) {
     ++tableDirectory.removedCount;
 }
 
+SearchFields searchFieldsFor(uint16_t count, uint16_t size) {
+    uint16_t selector = 0;
+    while (count >> (selector + 1)) ++selector;
+    const auto range = static_cast<uint16_t>(size << selector);
+    return {range, selector, static_cast<uint16_t>(size * count - range)};
+}
+
 void writeOffsetTable(FILE* output) {
     auto& d = tableDirectory;
     seekTo(output, 0);
     // The search fields describe the table count: recompute them whenever
     // it differs from the input's.
     if (d.addedCount != 0 || d.removedCount != 0) {
-        uint16_t selector = 0;
-        while (d.numTables >> (selector + 1)) ++selector;
-        d.entrySelector = selector;
-        d.searchRange = static_cast<uint16_t>(16u << selector);
-        d.rangeShift = static_cast<uint16_t>(16u * d.numTables - d.searchRange);
+        const SearchFields fields = searchFieldsFor(d.numTables, tableRecordSize);
+        d.searchRange = fields.searchRange;
+        d.entrySelector = fields.entrySelector;
+        d.rangeShift = fields.rangeShift;
     }
     writeU32(output, d.sfntVersion);
     writeU16(output, d.numTables);

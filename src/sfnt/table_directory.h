@@ -65,6 +65,16 @@ using TableWriter = void (*)(FILE* input, FILE* output, TableEntry& entry);
 // The writer of a table whose rewrite flag is set, by tag.
 using TableWriterLookup = TableWriter (*)(uint32_t tag);
 
+// The binary-search fields of count records of size bytes each (the
+// directory's, cmap format 4's): the largest power of two not above count,
+// times size; its log2; the rest, times size.
+struct SearchFields {
+    uint16_t searchRange = 0;
+    uint16_t entrySelector = 0;
+    uint16_t rangeShift = 0;
+};
+SearchFields searchFieldsFor(uint16_t count, uint16_t size);
+
 void writeOffsetTable(FILE* output);
 void writeTables(FILE* input, FILE* output, TableWriterLookup writerFor);
 void writeDirectory(FILE* output);

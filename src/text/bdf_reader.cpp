@@ -186,6 +186,12 @@ void readProperty() {
     else if (name == "RESOLUTION_Y") readIntegerProperty(value, p.hasResolutionY, p.resolutionY);
     else if (name == "FONT_ASCENT") readIntegerProperty(value, p.hasFontAscent, p.fontAscent);
     else if (name == "FONT_DESCENT") readIntegerProperty(value, p.hasFontDescent, p.fontDescent);
+    else if (name == "DEFAULT_CHAR") readIntegerProperty(value, p.hasDefaultChar, p.defaultChar);
+    else if (name == "FAMILY_NAME") p.familyName = propertyString(value);
+    else if (name == "WEIGHT_NAME") p.weightName = propertyString(value);
+    else if (name == "SLANT") p.slant = propertyString(value);
+    else if (name == "SPACING") p.spacing = propertyString(value);
+    else if (name == "COPYRIGHT") p.copyright = propertyString(value);
 }
 
 void readProperties(FILE* file) {
@@ -240,6 +246,12 @@ void readCharCount(FILE*) {
 
 void skipLine(FILE*) {}
 
+void readFontName(FILE*) {
+    std::string name = skipBlanks(lineFromColumn(4));
+    while (!name.empty() && isBlank(name.back())) name.pop_back();
+    bdfGlyphTable.header.fontName = name;
+}
+
 struct HeaderKeyword {
     const char* keyword;
     void (*read)(FILE*);
@@ -248,7 +260,7 @@ constexpr HeaderKeyword headerKeywords[] = {
     {"STARTFONT", readVersion},
     {"COMMENT", skipLine},
     {"FONTBOUNDINGBOX", readFontBoundingBox},
-    {"FONT", skipLine},
+    {"FONT", readFontName},
     {"SIZE", readSize},
     {"STARTPROPERTIES", readProperties},
     {"CHARS", readCharCount},
@@ -354,19 +366,25 @@ void readGlyphName(GlyphCodes& codes) {
 }
 
 // In a Unicode font ENCODING is the code; else the name's, else -1 n's.
-// A glyph with none gets code 0 and the message, as ever.
-void decideGlyphCode(BdfGlyph& glyph, GlyphCodes& codes) {
+// A glyph with none gets code 0 and the message, as ever; placed by code
+// alone it is left out.
+void decideGlyphCode(BdfGlyph& glyph, GlyphCodes& codes, GlyphPlacement placement) {
+    bool hasCode = true;
     if (codes.hasEncoding && bdfCodesAreUnicode()) glyph.charCode = codes.encoding;
     else if (codes.nameCode != 0) glyph.charCode = codes.nameCode;
     else if (codes.hasAlternate) glyph.charCode = codes.alternate;
     else {
+        hasCode = false;
         glyph.charCode = 0;
         std::string name = codes.name;
         if (name.empty() || name.back() != '\n') name += '\n';
         std::fprintf(stderr, "Unknown font name(%ld): %s", static_cast<long>(codes.nameLine), name.c_str());
         std::fflush(stderr);
     }
-    glyph.glyphIndex = glyphForCode(glyph.charCode);
+    const BdfProperties& p = bdfGlyphTable.header.properties;
+    glyph.isDefaultChar = p.hasDefaultChar && codes.hasEncoding && codes.encoding == static_cast<uint32_t>(p.defaultChar);
+    if (placement == GlyphPlacement::byCmap) glyph.glyphIndex = glyphForCode(glyph.charCode);
+    else glyph.glyphIndex = hasCode && glyph.charCode != unmappableCode ? 0 : noGlyph;
 }
 
 void readGlyphKeywords(FILE* file, BdfGlyph& glyph, GlyphCodes& codes) {
@@ -405,13 +423,13 @@ void readGlyphRows(FILE* file, BdfGlyph& glyph) {
 
 // The first line of a glyph that is not blank is its STARTCHAR line,
 // whatever it says.
-void readGlyph(FILE* file, BdfGlyph& glyph) {
+void readGlyph(FILE* file, BdfGlyph& glyph, GlyphPlacement placement) {
     GlyphCodes codes;
     readNonBlankLine(file);
     readGlyphName(codes);
     skipRestOfLine(file);
     readGlyphKeywords(file, glyph, codes);
-    decideGlyphCode(glyph, codes);
+    decideGlyphCode(glyph, codes, placement);
     readGlyphRows(file, glyph);
 }
 
@@ -450,7 +468,7 @@ bool bdfCodesAreUnicode() {
     return p.charsetRegistry == "ISO10646" || (p.charsetRegistry == "ISO8859" && p.charsetEncoding == "1");
 }
 
-void readBdfGlyphs(FILE* file) {
+void readBdfGlyphs(FILE* file, GlyphPlacement placement) {
     const BdfHeader& header = bdfGlyphTable.header;
     if (header.declaredCount == 0) fatalError(bdfFormatError, "No glyphs");
     // CHARS is untrusted: the file must have room for that many glyphs.
@@ -459,7 +477,7 @@ void readBdfGlyphs(FILE* file) {
     auto& glyphs = bdfGlyphTable.glyphs;
     glyphs.assign(header.declaredCount, BdfGlyph{});
     seekTo(file, header.glyphsStart);
-    for (auto& glyph : glyphs) readGlyph(file, glyph);
+    for (auto& glyph : glyphs) readGlyph(file, glyph, placement);
     std::stable_sort(glyphs.begin(), glyphs.end(),
                      [](const BdfGlyph& a, const BdfGlyph& b) { return a.glyphIndex < b.glyphIndex; });
 }

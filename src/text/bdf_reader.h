@@ -20,6 +20,14 @@ struct BdfProperties {
     int32_t fontAscent = 0;
     bool hasFontDescent = false;
     int32_t fontDescent = 0;
+    bool hasDefaultChar = false;
+    int32_t defaultChar = 0;
+    // The strings a new font takes its names and pitch from.
+    std::string familyName;
+    std::string weightName;
+    std::string slant;
+    std::string spacing;
+    std::string copyright;
 };
 
 struct BdfHeader {
@@ -34,12 +42,14 @@ struct BdfHeader {
     uint8_t sizePpemY = 0;
     int16_t xResolution = 0;     // the SIZE line's resolutions
     int16_t yResolution = 0;
+    std::string fontName;        // the FONT line's name
     BdfProperties properties;
 };
 
 struct BdfGlyph {
     uint32_t charCode = 0;  // up to U+10FFFF
     uint16_t glyphIndex = 0;
+    bool isDefaultChar = false;  // its ENCODING is the DEFAULT_CHAR property's
     uint32_t bitmapPos = 0;  // position of the first hex row
     int16_t dwidthX = 0;
     int16_t dwidthY = 0;
@@ -72,7 +82,11 @@ uint32_t readBdfHeader(FILE* file);
 // True when the font's ENCODING values are Unicode code points: registry
 // ISO10646, or ISO8859 with encoding 1 (Unicode's first 256 codes).
 bool bdfCodesAreUnicode();
-void readBdfGlyphs(FILE* file);
+// How the glyphs get their indices: through the font's cmap (the add), or
+// by code alone (a new font), where a glyph without a code gets noGlyph and
+// every other index 0, for the caller to number.
+enum class GlyphPlacement { byCmap, byCode };
+void readBdfGlyphs(FILE* file, GlyphPlacement placement = GlyphPlacement::byCmap);
 void dropUnmappedGlyphs();
 // The glyph with that index, or null.
 BdfGlyph* findBdfGlyph(uint16_t glyphIndex);

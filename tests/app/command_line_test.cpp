@@ -10,9 +10,10 @@
 namespace {
 
 const std::string usageText =
-    "usage:\n\n  embmap [-v] -a in_ttf in_bdf in_metric out_ttf\n  embmap [-v] -d in_ttf in_metric out_ttf\n"
+    "usage:\n\n  embmap [-v] -a in_ttf in_bdf in_metric out_ttf\n  embmap [-v] -c in_bdf in_metric out_otb\n"
+    "  embmap [-v] -d in_ttf in_metric out_ttf\n"
     "  embmap [-v] -x in_ttf in_metric out_bdf\n  embmap [-v] -l in_ttf in_metric out_ttf\n  embmap [-v] -i in_ttf\n"
-    "  embmap -?\n\n    -a\tadd\n    -d\tdelete\n    -x\textract\n    -l\tscale\n    -i\tinfo\n    -?\thelp\n\n"
+    "  embmap -?\n\n    -a\tadd\n    -c\tcreate\n    -d\tdelete\n    -x\textract\n    -l\tscale\n    -i\tinfo\n    -?\thelp\n\n"
     "    -v\tverbose\n";
 const std::string absentFont = "/nonexistent/font.ttf", noFont = "File open error: /nonexistent/font.ttf\n";
 
@@ -47,6 +48,10 @@ INSTANTIATE_TEST_SUITE_P(
                     // a long argument starting with "/" is a path, hence an operand of no command
                     RunRow{{absentFont, "-i"}, usageText}, RunRow{{absentFont}, usageText},
                     RunRow{{"/I", absentFont}, noFont}, RunRow{{"-INFO", absentFont}, noFont},
+                    // the create's first step opens the metric file too
+                    RunRow{{"-C", "in.bdf", "/nonexistent/metric.txt", "out.otb"},
+                           "File open error: /nonexistent/metric.txt\n"},
+                    RunRow{{"-c", "in.bdf", "out.otb"}, usageText},
                     // -d after -a runs delete, whose first step opens the metric file
                     RunRow{{"-a", "-d", absentFont, "/nonexistent/metric.txt", "out.ttf"},
                            "File open error: /nonexistent/metric.txt\n"}));

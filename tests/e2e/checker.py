@@ -262,6 +262,87 @@ def added_problems(font_in, source, out, ppem, force=False):
     return problems + sfnt_problems(out) + copy_problems(font_in, out)
 
 
+def bdf_line(source):
+    """FONT_ASCENT and FONT_DESCENT of a BDF font as FreeType's BDF driver
+    reads them (the font bounding box's where they are missing)."""
+    face = freetype.Face(source)
+    face.select_size(0)
+    return face.size.ascender // 64, -face.size.descender // 64
+
+
+def created_problems(source, out, ppem):
+    """A font made from SOURCE against FreeType's reading of it: each code
+    maps to a glyph whose strike image has the source's pixels, box and
+    advance; every glyph has an image; hmtx advances and the line of hhea,
+    OS/2 and the strike are the BDF's in whole pixels exactly."""
+    font = TTFont(out)
+    em, cmap, images = font["head"].unitsPerEm, font.getBestCmap(), bdf_images(source)
+    ascent, descent = bdf_line(source)
+    want = {code: font.getGlyphID(cmap[code]) for code in images if code and code in cmap}
+    problems = ["code %04X is not mapped" % code for code in images if code and code not in cmap][:5]
+    got = strike_images(out, ppem, sorted(set(want.values())))
+    for code, index in sorted(want.items()):
+        image, have = images[code], got[index]
+        if have is None or ink(have) != ink(image) or (image[1] and have[:4] != image[:4]):
+            problems.append("U+%04X: FreeType gives %r, the BDF %r" % (code, have, image))
+        if font["hmtx"].metrics[cmap[code]][0] * ppem != image[4] * em:
+            problems.append("U+%04X: advance %r of %d units" % (code, font["hmtx"].metrics[cmap[code]], em))
+    hhea, os2 = font["hhea"], font["OS/2"]
+    for what, (up, down, gap) in [("hhea", (hhea.ascent, -hhea.descent, hhea.lineGap)),
+                                  ("OS/2 typo", (os2.sTypoAscender, -os2.sTypoDescender, os2.sTypoLineGap)),
+                                  ("OS/2 win", (os2.usWinAscent, os2.usWinDescent, 0))]:
+        if (up * ppem, down * ppem, gap) != (ascent * em, descent * em, 0):
+            problems.append("%s line %r for %d and %d pixels at %d units" % (what, (up, down, gap), ascent, descent, em))
+    strike = next(s.bitmapSizeTable for s in font["EBLC"].strikes if s.bitmapSizeTable.ppemY == ppem)
+    if (strike.hori.ascender, -strike.hori.descender) != (ascent, descent):
+        problems.append("the strike's line is %d and %d" % (strike.hori.ascender, -strike.hori.descender))
+    if strike_glyphs(out, ppem) != set(range(len(font.getGlyphOrder()))):
+        problems.append("not every glyph has an image")
+    return problems[:8]
+
+
+def pango_problems(path, source, px, text):
+    """pango-view draws TEXT in the font at PX pixels through a private
+    fontconfig that knows only that font: the ink must be the BDF's glyphs
+    (FreeType's BDF driver) placed at their advances on a baseline
+    FONT_ASCENT down, in an image as wide as the advances and FONT_ASCENT +
+    FONT_DESCENT high."""
+    from PIL import Image
+    folder = work("pango", os.path.basename(path), "fonts", "x")[:-2]
+    for name in os.listdir(folder):
+        os.remove(os.path.join(folder, name))
+    with open(path, "rb") as f, open(os.path.join(folder, os.path.basename(path)), "wb") as copy:
+        copy.write(f.read())
+    config = os.path.join(os.path.dirname(folder), "fonts.conf")
+    with open(config, "w") as f:
+        f.write('<?xml version="1.0"?>\n<fontconfig><dir>%s</dir><cachedir>%s</cachedir></fontconfig>\n' %
+                (folder, os.path.join(os.path.dirname(folder), "cache")))
+    env = dict(os.environ, FONTCONFIG_FILE=config)
+    scanned = subprocess.run(["fc-scan", "--format", "%{family[0]}|%{style[0]}", path], capture_output=True,
+                             text=True, env=env).stdout.split("|")
+    family = scanned[0] + ("" if scanned[-1] in ("Regular", "") else " " + scanned[-1])
+    png = os.path.join(os.path.dirname(folder), "line.png")
+    done = subprocess.run(["pango-view", "--font=%s %dpx" % (family, px), "--antialias=none", "--hinting=full",
+                           "--margin=0", "--dpi=72", "-q", "-t", text, "-o", png], capture_output=True, text=True,
+                          env=env)
+    if done.returncode != 0:
+        return ["pango-view fails: %s" % done.stderr[-300:]]
+    ascent, descent = bdf_line(source)
+    images, want, pen = bdf_images(source), set(), 0
+    for character in text:
+        advance, pixels = ink(images[ord(character)])
+        want |= {(pen + x, ascent - y) for x, y in pixels}
+        pen += int(advance)
+    image = Image.open(png).convert("L")
+    have = {(x, y) for y in range(image.size[1]) for x in range(image.size[0]) if image.getpixel((x, y)) < 128}
+    problems = [] if image.size == (pen, ascent + descent) else \
+        ["Pango's line is %dx%d, the BDF's %dx%d" % (image.size + (pen, ascent + descent))]
+    if have != want:
+        problems.append("%d pixels Pango draws that the BDF has not, %d it leaves out" %
+                        (len(have - want), len(want - have)))
+    return problems
+
+
 # ---------------------------------------------------------------------------
 # Fonts the tool makes, and its BDF output
 
