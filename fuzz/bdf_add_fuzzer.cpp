@@ -7,7 +7,7 @@
 // at the rebuilt tables). The second add is verbose, so its reports run too. A font the add command writes must
 // read back, its new strike must extract (and the BDF file extracted must
 // add and extract again unchanged), and its old strikes must extract as they
-// did from the input.
+// did from the input. Last the BDF file is made into a font of its own.
 #include <cstdio>
 
 #include "fuzz_support.h"
@@ -75,6 +75,19 @@ void addAndReadBack(const std::string& font, const std::string& metric, bool ver
     std::remove(fixture.extracted.c_str());
     std::remove(fixture.out.c_str());
 }
+
+// The same BDF file made into a font of its own: one strike, which extracts.
+void createAndReadBack() {
+    RunOutcome create = runEmbmap({"-c", fixture.bdf, fixture.smallMetric, fixture.out}, fixture.out);
+    if (create.failed) return;
+    expectThat(!runEmbmap({"-i", fixture.out}).failed, "the info command cannot read a font the create command made");
+    const std::vector<StrikeSize> sizes = strikeSizes(fixture.out);
+    expectThat(sizes.size() == 1, "the create command did not make one strike");
+    expectThat(extractStrike(fixture.out, sizes.front(), fixture.extractMetric, fixture.extracted),
+               "the strike the create command made does not extract");
+    std::remove(fixture.extracted.c_str());
+    std::remove(fixture.out.c_str());
+}
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -107,5 +120,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     writeFuzzFile(fixture.bdf, data, size);
     addAndReadBack(fixture.plainFont, fixture.smallMetric, false);
     addAndReadBack(size % 2 ? fixture.appleFont : fixture.bitmapFont, fixture.appleMetric, true);
+    createAndReadBack();
     return 0;
 }

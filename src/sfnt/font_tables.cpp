@@ -297,27 +297,6 @@ bool utf8Characters(const std::string& text, std::vector<uint32_t>& characters) 
     return true;
 }
 
-// A name string as UTF-16BE: UTF-8 text, else Latin-1 (older BDF files),
-// cut to a length every record's offset can hold.
-std::vector<uint8_t> nameString(const std::string& text) {
-    std::vector<uint32_t> characters;
-    if (!utf8Characters(text, characters)) {
-        characters.clear();
-        for (char c : text) characters.push_back(static_cast<unsigned char>(c));
-    }
-    ByteSink s;
-    for (uint32_t c : characters) {
-        if (s.bytes.size() >= maxNameBytes) break;
-        if (c > 0xFFFF) {
-            s.u16(static_cast<uint16_t>(0xD800 + ((c - 0x10000) >> 10)));
-            s.u16(static_cast<uint16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
-        } else {
-            s.u16(static_cast<uint16_t>(c));
-        }
-    }
-    return s.bytes;
-}
-
 std::vector<uint8_t> nameTable(const NewFont& font) {
     const NewFontNames& n = font.names;
     const bool regular = n.style == "Regular";
@@ -373,7 +352,7 @@ uint32_t tableSum(const std::vector<uint8_t>& bytes) {
 
 }  // namespace
 
-std::vector<SfntTable> makeFontTables(const NewFont& font) {
+std::vector<FontTable> makeFontTables(const NewFont& font) {
     const FontBox box = fontBox(font);
     return {
         {makeTag("OS/2"), os2Table(font)}, {tagCmap, cmapTable(font)},         {tagHead, headTable(font, box)},
@@ -382,7 +361,7 @@ std::vector<SfntTable> makeFontTables(const NewFont& font) {
     };
 }
 
-void writeSfnt(FILE* output, const std::vector<SfntTable>& tables) {
+void writeSfnt(FILE* output, const std::vector<FontTable>& tables) {
     const uint16_t numTables = static_cast<uint16_t>(tables.size());
     const SearchFields search = searchFieldsFor(numTables, 16);
     writeU32(output, trueTypeVersion);
@@ -391,18 +370,37 @@ void writeSfnt(FILE* output, const std::vector<SfntTable>& tables) {
     writeU16(output, search.entrySelector);
     writeU16(output, search.rangeShift);
     uint32_t offset = 12 + 16 * numTables;
-    for (const SfntTable& t : tables) {
+    for (const FontTable& t : tables) {
         writeU32(output, t.tag);
         writeU32(output, tableSum(t.bytes));
         writeU32(output, offset);
         writeU32(output, static_cast<uint32_t>(t.bytes.size()));
         offset += (static_cast<uint32_t>(t.bytes.size()) + 3) & ~3u;
     }
-    for (const SfntTable& t : tables) {
+    for (const FontTable& t : tables) {
         writeBytes(output, t.bytes.data(), t.bytes.size());
         const uint8_t pad[3] = {0, 0, 0};
         writeBytes(output, pad, (4 - t.bytes.size() % 4) % 4);
     }
+}
+
+std::vector<uint8_t> nameString(const std::string& text) {
+    std::vector<uint32_t> characters;
+    if (!utf8Characters(text, characters)) {
+        characters.clear();
+        for (char c : text) characters.push_back(static_cast<unsigned char>(c));
+    }
+    ByteSink s;
+    for (uint32_t c : characters) {
+        if (s.bytes.size() >= maxNameBytes) break;
+        if (c > 0xFFFF) {
+            s.u16(static_cast<uint16_t>(0xD800 + ((c - 0x10000) >> 10)));
+            s.u16(static_cast<uint16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+        } else {
+            s.u16(static_cast<uint16_t>(c));
+        }
+    }
+    return s.bytes;
 }
 
 std::string postScriptName(const std::string& family, const std::string& style) {

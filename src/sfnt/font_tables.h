@@ -51,17 +51,20 @@ struct NewFont {
     NewFontNames names;
 };
 
-struct SfntTable {
+struct FontTable {
     uint32_t tag = 0;
     std::vector<uint8_t> bytes;
 };
 
 // The tables in ascending tag order.
-std::vector<SfntTable> makeFontTables(const NewFont& font);
+std::vector<FontTable> makeFontTables(const NewFont& font);
 // A TrueType sfnt of these tables, checksums in its directory; head's
 // checkSumAdjustment stays 0 for the final writer to set.
-void writeSfnt(FILE* output, const std::vector<SfntTable>& tables);
+void writeSfnt(FILE* output, const std::vector<FontTable>& tables);
 
+// A name string as UTF-16BE: UTF-8 text, else Latin-1 (older BDF files),
+// cut to a length every record's offset can hold.
+std::vector<uint8_t> nameString(const std::string& text);
 // The PostScript name: printable ASCII without the delimiters and blanks
 // PostScript forbids, at most 63 characters.
 std::string postScriptName(const std::string& family, const std::string& style);

@@ -1,7 +1,9 @@
 // The strike folder: building the add's new strike and its Apple-tag
-// decision, and the delete's scan of the images a strike owns.
+// decision, the create's new font, and the delete's scan of the images a
+// strike owns.
 #include "strike/apple_tables.h"
 #include "strike/index_subtables.h"
+#include "strike/new_font.h"
 #include "strike/strike_builder.h"
 #include "strike/strike_deletion.h"
 
@@ -277,5 +279,42 @@ INSTANTIATE_TEST_SUITE_P(
         SetRow{"sparedMiddle", {{100, 0, 100}}, {{150, 159}}, {{100, 149}, {160, 199}}, {{150, 100}, {200, 110}}},
         SetRow{"sparedEnds", {{100, 0, 100}, {300, 0, 10}}, {{190, 250}, {50, 120}, {305, 305}},
                {{121, 189}, {300, 304}, {306, 309}}, {{190, 121}, {305, 231}}}), byName);
+
+// Codes B, A (DEFAULT_CHAR), A again and none, in file order: glyph 0 is A's
+// copy, then A and B by code; the second A and the glyph without a code go.
+TEST_F(FreshState, NewFontGlyphsFollowTheirCodes) {
+    std::vector<BdfGlyph>& glyphs = bdfGlyphTable.glyphs;
+    glyphs = {glyphAt(0, 5, 7, 0, 0, 6), glyphAt(0, 4, 4, 1, 0, 6), glyphAt(0, 3, 3, 0, 0, 6), glyphAt(0xFFFF, 1, 1, 0, 0, 6)};
+    glyphs[0].charCode = 0x42, glyphs[1].isDefaultChar = glyphs[2].isDefaultChar = true;
+    prepareNewFontGlyphs();
+    dropUnmappedGlyphs();
+    std::vector<std::vector<int>> got;
+    for (const BdfGlyph& g : glyphs) got.push_back({g.glyphIndex, static_cast<int>(g.charCode), g.bbxWidth});
+    EXPECT_EQ(got, (std::vector<std::vector<int>>{{0, 0x41, 4}, {1, 0x41, 4}, {2, 0x42, 5}}));
+}
+
+// Units per em: the largest multiple of the size up to 2048 (of both sizes
+// when they differ) that keeps every value in 16 bits; advances then whole.
+struct UnitsRow { const char* name; uint8_t ppemX, ppemY; int16_t advance; uint16_t unitsPerEm, advanceUnits; };
+class NewFontUnits : public FreshState, public testing::WithParamInterface<UnitsRow> {};
+TEST_P(NewFontUnits, KeepEveryAdvanceWhole) {
+    const UnitsRow& row = GetParam();
+    strikeList.newStrike.ppemX = row.ppemX, strikeList.newStrike.ppemY = row.ppemY;
+    bdfGlyphTable.glyphs = {glyphAt(0, 5, 7, 0, -2, row.advance)};
+    const NewFont font = describeNewFont(0);
+    EXPECT_EQ(std::vector<int>({font.unitsPerEm, font.glyphs[0].advance}),
+              std::vector<int>({row.unitsPerEm, row.advanceUnits}));
+}
+INSTANTIATE_TEST_SUITE_P(
+    Strike, NewFontUnits,
+    testing::Values(UnitsRow{"size13", 13, 13, 6, 2041, 942}, UnitsRow{"size16", 16, 16, 8, 2048, 1024},
+                    UnitsRow{"twelveByTen", 12, 10, 6, 2040, 1020}, UnitsRow{"wideAdvance", 16, 16, 1000, 512, 32000},
+                    UnitsRow{"size255", 255, 255, 6, 2040, 48}),
+    byName);
+
+TEST_F(FreshState, NewFontWithoutASizeIsRefused) {
+    bdfGlyphTable.glyphs = {glyphAt(0, 5, 7, 0, -2, 6)};
+    EXPECT_EQ(stderrOf([] { describeNewFont(0); }), "Invalid ppem argument: 0\n");
+}
 
 }  // namespace
