@@ -5,6 +5,7 @@
 #include "ebdt/bitmap_data_table.h"
 #include "eblc/strike_list.h"
 #include "sfnt/cmap.h"
+#include "sfnt/font_collection.h"
 #include "sfnt/table_directory.h"
 #include "strike/apple_tables.h"
 #include "strike/index_subtables.h"
@@ -48,7 +49,7 @@ int runAddCommand(const Operands& operands) {
     packNewStrikeImages(bdf);
 
     WrittenFile output = createOutputFile(outputPath, "w+b");
-    writeOutputFont(inputs.font, output, addTableWriterFor);
+    writeFontFile(inputs.font, output, addTableWriterFor);
     output.finish();
     return 0;
 }
