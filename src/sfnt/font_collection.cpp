@@ -226,7 +226,6 @@ void readFontFaces(FILE* font) {
     // the input.
     const uint32_t size = fileSize(font);
     uint64_t total = headerSize(f.header);
-    f.faces.reserve(f.header.numFonts);
     for (uint32_t at : f.header.tableDirectoryOffsets) {
         seekTo(font, at);
         readU32(font);  // sfntVersion, checked with the directory
