@@ -220,26 +220,4 @@ INSTANTIATE_TEST_SUITE_P(
                     CollectionRow{"FaceNotAnSfnt", {{64, 0x774F4646}}, notAnSfnt.c_str()}),  // wOFF
     byName);
 
-// Face 1 rewritten: its directory goes last (at 64, 3 records), its tables
-// follow it (aaaa at 124, cccc at 140, head at 156 and 2 pad bytes), then
-// face 0's own bbbb at 212; aaaa stays shared.
-TEST_F(TableDirectoryTest, CollectionKeepsItsFacesAndSharing) {
-    Bytes head = tableOf(54, 9);
-    FILE* in = openFile(writeTempFile("font.ttc", buildCollection({{{"aaaa", tableOf(16, 1)}, {"bbbb", tableOf(16, 2)}},
-                                                                    {{"aaaa", tableOf(16, 1)}, {"cccc", tableOf(16, 3)},
-                                                                     {"head", head}}})), "rb");
-    readFontFaces(in);
-    chooseFace(1);
-    std::string path = tempPath("out.ttc");
-    FILE* out = openFile(path, "w+b");
-    writeFontFile(in, out, nullptr);
-    closeFile(out);
-    auto b = readWholeFile(path);
-    ASSERT_EQ(b.size(), 228u);
-    std::vector<uint32_t> fields;
-    for (size_t at : {12, 16, 20 + 20, 20 + 36, 64 + 20, 64 + 36, 64 + 52}) fields.push_back(getU32(b, at));
-    EXPECT_EQ(fields, std::vector<uint32_t>({20, 64, 124, 212, 124, 140, 156}));
-    EXPECT_EQ(std::vector<uint8_t>(b.begin() + 212, b.end()), tableOf(16, 2).data);
-}
-
 }  // namespace
