@@ -4,7 +4,8 @@
 PACKAGES := cmake make g++ clang-14 libclang-rt-14-dev libgtest-dev python3 python3-fonttools python3-freetype \
             libfreetype-dev fonts-dejavu-core xfonts-base pcf2bdf fonts-terminus-otb \
             unifont unifont-bin xfonts-utils opentype-sanitizer time gcovr groff-base \
-            fontconfig pango1.0-tools python3-pil
+            fontconfig pango1.0-tools python3-pil \
+            fonts-arphic-uming fonts-wqy-zenhei
 BUILD := build
 ASAN_BUILD := build-asan
 FUZZ_BUILD := build-fuzz

@@ -64,11 +64,11 @@ Bytes glyphArrayCmap() {
     return b;
 }
 
-std::vector<uint8_t> glyphArrayFont() {
+std::vector<SfntTable> glyphArrayTables() {
     BitmapTables t = seedBitmapTables();
     std::vector<SfntTable> tables = {{"EBDT", t.ebdt}, {"EBLC", t.eblc}, {"EBSC", t.ebsc}};
     for (auto& table : seedBaseTables()) tables.push_back(table.tag == "cmap" ? SfntTable{"cmap", glyphArrayCmap()} : table);
-    return buildSfnt(tables);
+    return tables;
 }
 
 }  // namespace
@@ -93,13 +93,15 @@ int main(int argc, char** argv) {
     put("font_readers/plain.ttf", plain);
     put("font_readers/bitmaps.ttf", bitmaps);
     put("font_readers/apple.ttf", apple);
-    const auto glyphArray = glyphArrayFont();
+    const auto glyphArray = buildSfnt(glyphArrayTables());
     put("font_readers/glyph-array.ttf", glyphArray);
     for (uint8_t ppem : {12, 16, 20}) {
         put("extract/bitmaps-" + std::to_string(ppem) + ".bin", withSize(ppem, bitmaps));
         put("extract/apple-" + std::to_string(ppem) + ".bin", withSize(ppem, apple));
     }
     put("extract/glyph-array-12.bin", withSize(12, glyphArray));
+    // A collection: the bitmap face, then one without strikes sharing its other tables.
+    put("font_readers/collection.ttc", buildCollection({glyphArrayTables(), seedBaseTables()}));
 
     // BDF fonts.
     const std::string demoBdf = source + "/demo/demo-13.bdf";

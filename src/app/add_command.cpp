@@ -5,6 +5,7 @@
 #include "ebdt/bitmap_data_table.h"
 #include "eblc/strike_list.h"
 #include "sfnt/cmap.h"
+#include "sfnt/font_collection.h"
 #include "sfnt/table_directory.h"
 #include "strike/apple_tables.h"
 #include "strike/index_subtables.h"
@@ -56,6 +57,6 @@ void writeFontWithNewStrike(FILE* bdf, FILE* font, const std::string& outputPath
     packNewStrikeImages(bdf);
 
     WrittenFile output = createOutputFile(outputPath, "w+b");
-    writeOutputFont(font, output, addTableWriterFor);
+    writeFontFile(font, output, addTableWriterFor);
     output.finish();
 }

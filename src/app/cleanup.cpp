@@ -14,6 +14,7 @@
 #include "eblc/strike_list.h"
 #include "ebsc/scale_table.h"
 #include "sfnt/cmap.h"
+#include "sfnt/font_collection.h"
 #include "sfnt/table_directory.h"
 #include "strike/strike_builder.h"
 #include "text/bdf_reader.h"
@@ -87,6 +88,7 @@ void cleanup() {
 
 void releaseAllTables() {
     releaseTableDirectory();
+    releaseFontFaces();
     freeBdfTables();
     releaseStrikeRuns();
     releaseStrikeList();

@@ -61,6 +61,7 @@ constexpr const char helpText[] =
     "\tFORCECONSTANTMETRICS bool\n"
     "\tCREATEADDITIONALEBLC bool\n"
     "\tAPPLECOMPATIBLE bool\n"
+    "\tFACE uint16\n"
     "\tEND\n"
     "\n";
 

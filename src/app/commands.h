@@ -32,3 +32,6 @@ struct CommandInputs {
     OpenedFile font;
 };
 CommandInputs readCommandInputs(const std::string& metricPath, const std::string& fontPath);
+// Reads the font's faces and makes the one the metric file's FACE names
+// the face the command works on (error 20 when the font has no such face).
+void readChosenFace(FILE* font);

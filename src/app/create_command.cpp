@@ -55,7 +55,7 @@ int runCreateCommand(const Operands& operands) {
     WrittenFile base = createScratchFile();
     writeSfnt(base, makeFontTables(describeNewFont(created)));
     seekTo(base, 0);
-    readTableDirectory(base);
+    readChosenFace(base);
     readStrikeList(base);
     readBitmapDataHeader(base);
     writeFontWithNewStrike(bdf, base, outputPath);

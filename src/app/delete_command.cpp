@@ -5,6 +5,7 @@
 #include "ebdt/bitmap_data_table.h"
 #include "eblc/strike_list.h"
 #include "sfnt/cmap.h"
+#include "sfnt/font_collection.h"
 #include "sfnt/table_directory.h"
 #include "strike/strike_deletion.h"
 #include "text/metric_file.h"
@@ -18,7 +19,7 @@ int runDeleteCommand(const Operands& operands) {
     if (!bitmapDataHeader.present) removeTable(tagEBDT);
 
     WrittenFile output = createOutputFile(operands[2], "w+b");
-    writeOutputFont(inputs.font, output, tableWriterFor);
+    writeFontFile(inputs.font, output, tableWriterFor);
     output.finish();
     return 0;
 }

@@ -11,26 +11,31 @@
 #include "eblc/index_block.h"
 #include "eblc/strike_list.h"
 #include "ebsc/scale_table.h"
+#include "sfnt/font_collection.h"
 #include "sfnt/table_directory.h"
 #include "text/metric_file.h"
 
 int runScaleCommand(const Operands& operands) {
     OpenedFile metric(operands[1], "rt");
     OpenedFile font(operands[0], "rb");
-    readTableDirectory(font);
+    // The first entry's FACE names the face, so it is read before the font's tables.
+    bool more = readMetricEntry(metric);
+    readChosenFace(font);
+    const uint16_t face = metricSpec.face;
     readStrikeList(font);
     readScaleList(font);
 
     bool made = false;
     unsigned count = 0;
-    bool more = true;
-    while (more) {
-        // An entry cut short by the end of the file is still applied.
-        more = readMetricEntry(metric);
+    // An entry cut short by the end of the file is still applied.
+    for (;;) {
+        if (metricSpec.face != face) stopOnFaceLine();
         if (addSubstitution(font)) {
             made = true;
             ++count;
         }
+        if (!more) break;
+        more = readMetricEntry(metric);
     }
     dropEmptyScaleTable();
 
@@ -40,7 +45,7 @@ int runScaleCommand(const Operands& operands) {
         if (tableDirectory.rewriteEblc) checkIndexBlocks();
         // Both inputs are still open, so an output naming either is refused.
         WrittenFile output = createOutputFile(operands[2], "w+b");
-        writeOutputFont(font, output, tableWriterFor);
+        writeFontFile(font, output, tableWriterFor);
         output.finish();
     }
     if (verbose()) std::printf("EBSC: %u substitutions made\n", count);

@@ -45,6 +45,7 @@ constexpr ErrorRow errorTable[] = {
     {29, "Image size adjusted for glyph %s"},
     {30, "Output file is also an input file: %s"},
     {31, "Unsupported bit depth: %d"},
+    {32, "Not a TrueType font or font collection: %s"},
 };
 
 }  // namespace

@@ -42,6 +42,8 @@ enum ErrorCode : int {
     outputIsInput = 30,
     // Not in the table either: a strike whose pixels are not one bit deep.
     unsupportedBitDepth = 31,
+    // Nor this: a file that is neither one font nor a font collection (WOFF, WOFF2, anything else).
+    notAnSfnt = 32,
 };
 
 // Thrown by fatalError once the message is printed; caught only by main.

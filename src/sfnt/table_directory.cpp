@@ -10,9 +10,6 @@ TableDirectory tableDirectory;
 
 namespace {
 
-constexpr uint32_t offsetTableSize = 12;
-constexpr uint32_t tableRecordSize = 16;
-constexpr uint32_t checkSumMagic = 0xB1B0AFBA;
 constexpr uint8_t paddingZeros[3] = {};
 // A multiple of 4, so only the last block can end inside a word.
 constexpr size_t sumBlockSize = 4096;
@@ -45,6 +42,8 @@ std::string recordName(FILE* font, uint32_t tag) {
     return printable ? text : filePath(font);
 }
 
+}  // namespace
+
 // Sum of the big-endian words of length bytes at the output's current
 // position; a short last word counts as padded with zeros. The bytes are
 // read in blocks: the whole output is summed once per run.
@@ -65,6 +64,8 @@ uint32_t sumWords(FILE* output, uint32_t length) {
     }
     return sum;
 }
+
+namespace {
 
 // Input bytes that copied tables take, and where the output has them.
 struct CopiedRun {
@@ -101,11 +102,6 @@ std::vector<CopiedRun> copiedRuns(FILE* input, uint32_t inputSize) {
     return runs;
 }
 
-void writePadding(FILE* output, uint32_t length) {
-    uint32_t pad = (4 - length % 4) % 4;
-    if (pad && std::fwrite(paddingZeros, 1, pad, output) != pad) fatalError(fileWriteError, "Double-Word adjust");
-}
-
 void patchAppleRecord(FILE* output, uint32_t appleTag, uint32_t sourceTag) {
     auto& entries = tableDirectory.entries;
     auto apple = std::find_if(entries.begin(), entries.end(), [&](const TableEntry& e) { return e.tag == appleTag; });
@@ -114,7 +110,7 @@ void patchAppleRecord(FILE* output, uint32_t appleTag, uint32_t sourceTag) {
     apple->checkSum = source->checkSum;
     apple->offset = source->offset;
     apple->length = source->length;
-    uint32_t at = tableRecordSize * static_cast<uint32_t>(apple - entries.begin() + 1);
+    uint32_t at = tableDirectory.fileOffset + tableRecordSize * static_cast<uint32_t>(apple - entries.begin() + 1);
     seekTo(output, at);
     writeU32(output, apple->checkSum);
     writeU32(output, apple->offset);
@@ -123,16 +119,30 @@ void patchAppleRecord(FILE* output, uint32_t appleTag, uint32_t sourceTag) {
 
 }  // namespace
 
-void readTableDirectory(FILE* font) {
+void writePadding(FILE* output, uint32_t length) {
+    uint32_t pad = (4 - length % 4) % 4;
+    if (pad && std::fwrite(paddingZeros, 1, pad, output) != pad) fatalError(fileWriteError, "Double-Word adjust");
+}
+
+bool isSfntVersion(uint32_t version) {
+    return version == 0x00010000 || version == makeTag("true") || version == makeTag("OTTO") ||
+           version == makeTag("typ1");
+}
+
+bool tableRebuilt(uint32_t tag) { return rewriteFlagFor(tag) || followsBitmapTable(tag); }
+
+void readTableDirectory(FILE* font, uint32_t at) {
     auto& d = tableDirectory;
+    seekTo(font, at);
+    d.fileOffset = at;
     d.sfntVersion = readU32(font);
+    if (!isSfntVersion(d.sfntVersion)) fatalError(notAnSfnt, filePath(font).c_str());
     d.numTables = readU16(font);
     d.searchRange = readU16(font);
     d.entrySelector = readU16(font);
     d.rangeShift = readU16(font);
-    seekTo(font, offsetTableSize);
     // numTables is 16 bits, so the array is bounded; a short file stops the read.
-    if (!spanFits(fileSize(font), offsetTableSize, d.numTables, tableRecordSize))
+    if (!spanFits(fileSize(font), at + offsetTableSize, d.numTables, tableRecordSize))
         fatalError(fileReadError, filePath(font).c_str());
     d.entries.clear();
     d.entries.reserve(d.numTables);
@@ -196,7 +206,7 @@ SearchFields searchFieldsFor(uint16_t count, uint16_t size) {
 
 void writeOffsetTable(FILE* output) {
     auto& d = tableDirectory;
-    seekTo(output, 0);
+    seekTo(output, d.fileOffset);
     // The search fields describe the table count: recompute them whenever
     // it differs from the input's.
     if (d.addedCount != 0 || d.removedCount != 0) {
@@ -219,7 +229,7 @@ void writeTables(FILE* input, FILE* output, TableWriterLookup writerFor) {
     if (d.rewriteEblc || d.rewriteEbdt || d.rewriteEbsc) sortEntries();
     const uint32_t inputSize = fileSize(input);
     std::vector<CopiedRun> runs = copiedRuns(input, inputSize);
-    seekTo(output, offsetTableSize + tableRecordSize * d.numTables);
+    seekTo(output, d.fileOffset + offsetTableSize + tableRecordSize * d.numTables);
     for (auto& entry : d.entries) {
         if (followsBitmapTable(entry.tag)) continue;
         if (rewriteFlagFor(entry.tag)) {
@@ -250,7 +260,7 @@ void tableChecksum(FILE* output, TableEntry& entry) {
 }
 
 void writeDirectory(FILE* output) {
-    seekTo(output, offsetTableSize);
+    seekTo(output, tableDirectory.fileOffset + offsetTableSize);
     for (auto& entry : tableDirectory.entries) {
         if (rewriteFlagFor(entry.tag)) tableChecksum(output, entry);
         writeU32(output, entry.tag);

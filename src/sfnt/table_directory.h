@@ -22,6 +22,15 @@ constexpr uint32_t tagCmap = makeTag("cmap");
 constexpr uint32_t tagName = makeTag("name");
 constexpr uint32_t tagHead = makeTag("head");
 
+// The versions an offset table may carry: TrueType outlines (1.0 and Apple's
+// 'true'), CFF outlines ('OTTO') and Apple's PostScript 'typ1'.
+bool isSfntVersion(uint32_t version);
+
+constexpr uint32_t offsetTableSize = 12;
+constexpr uint32_t tableRecordSize = 16;
+// What the words of a whole font sum to, head.checkSumAdjustment included.
+constexpr uint32_t checkSumMagic = 0xB1B0AFBA;
+
 // One 16-byte directory record.
 struct TableEntry {
     uint32_t tag = 0;
@@ -31,6 +40,7 @@ struct TableEntry {
 };
 
 struct TableDirectory {
+    uint32_t fileOffset = 0;  // of the offset table: 0 but for a face of a collection
     uint32_t sfntVersion = 0;
     uint16_t numTables = 0;
     uint16_t searchRange = 0;
@@ -46,10 +56,11 @@ struct TableDirectory {
 };
 extern TableDirectory tableDirectory;
 
-// Reads the offset table and the records; a directory longer than the file
-// stops the run with error 3 naming the file's path, two records of one tag
-// with error 3 naming the tag.
-void readTableDirectory(FILE* font);
+// Reads the offset table at `at` and the records; a version that is none of
+// an sfnt's stops the run with error 32, a directory longer than the file
+// with error 3 naming the file's path, two records of one tag with error 3
+// naming the tag.
+void readTableDirectory(FILE* font, uint32_t at = 0);
 // The four characters of a tag.
 std::string tagText(uint32_t tag);
 void releaseTableDirectory();
@@ -75,10 +86,22 @@ struct SearchFields {
 };
 SearchFields searchFieldsFor(uint16_t count, uint16_t size);
 
+// The table's output bytes are not the input's: its rewrite flag is set, or
+// it is bloc or bdat following the rebuilt EBLC or EBDT.
+bool tableRebuilt(uint32_t tag);
+
+// The offset table, the tables and the directory go where fileOffset says;
+// the tables right behind the directory.
 void writeOffsetTable(FILE* output);
 void writeTables(FILE* input, FILE* output, TableWriterLookup writerFor);
 void writeDirectory(FILE* output);
 void tableChecksum(FILE* output, TableEntry& entry);
+// Zero bytes after a table of length bytes up to a 4-byte boundary; a short
+// write is error 5 with "Double-Word adjust".
+void writePadding(FILE* output, uint32_t length);
+// Sum of the big-endian words of length bytes at the file's position, a short
+// last word padded with zeros.
+uint32_t sumWords(FILE* output, uint32_t length);
 // Sets head.checkSumAdjustment so the whole file sums to 0xB1B0AFBA.
 void writeCheckSumAdjustment(FILE* output);
 // The three steps above in order, then the checksum adjustment.

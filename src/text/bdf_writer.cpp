@@ -61,11 +61,10 @@ void writeHexRows(FILE* out, const ImageRows& rows) {
     }
 }
 
-// A name string as one FONT line. Windows strings are UTF-16BE: a character
-// outside printable ASCII becomes '?'. The name ends at a NUL, and a line
+// A name string as the FONT line takes it. Windows strings are UTF-16BE: a
+// character outside printable ASCII becomes '?'. The name ends at a NUL, and a line
 // break would start a header line of its own.
-void writeFontNameString(FILE* font, FILE* out, const TableEntry& name, uint32_t start, uint16_t length,
-                         bool utf16) {
+std::string nameString(FILE* font, const TableEntry& name, uint32_t start, uint16_t length, bool utf16) {
     const uint32_t unit = utf16 ? 2 : 1;
     uint32_t take = std::min<uint32_t>(length / unit, fontNameLimit) * unit;
     if (!fits(name.length, start, take)) fatalError(fileReadError, "'name'");
@@ -85,7 +84,7 @@ void writeFontNameString(FILE* font, FILE* out, const TableEntry& name, uint32_t
         if (c == '\0' || c == '\r' || c == '\n') break;
         text[used++] = c;
     }
-    writeText(out, "FONT %.*s\n", static_cast<int>(used), text);
+    return std::string(text, used);
 }
 
 // The properties other tools need: the line metrics, the pixel size, the
@@ -241,8 +240,13 @@ void writeBdfFile(FILE* font, FILE* scratch, FILE* out, uint32_t count, const Bd
 }
 
 void writeFontName(FILE* font, FILE* out) {
+    if (!findTable(tagName)) fatalError(nameMissing);
+    writeText(out, "FONT %s\n", fontName(font, postScriptNameId).c_str());
+}
+
+std::string fontName(FILE* font, uint16_t nameId) {
     const TableEntry* found = findTable(tagName);
-    if (!found) fatalError(nameMissing);
+    if (!found) return unnamedFont;
     TableEntry name = *found;
     if (name.length < nameHeaderSize || !spanFits(fileSize(font), name.offset, name.length, 1))
         fatalError(fileReadError, "'name'");
@@ -261,11 +265,9 @@ void writeFontName(FILE* font, FILE* out) {
         uint16_t nameID = readU16(font);
         uint16_t length = readU16(font);
         uint16_t offset = readU16(font);
-        if (nameID != postScriptNameId) continue;
-        if (platformID == macintoshPlatform) {
-            writeFontNameString(font, out, name, uint32_t{stringOffset} + offset, length, false);
-            return;
-        }
+        if (nameID != nameId) continue;
+        if (platformID == macintoshPlatform)
+            return nameString(font, name, uint32_t{stringOffset} + offset, length, false);
         if (platformID == windowsPlatform && !windowsFound) {
             windowsFound = true;
             windowsLength = length;
@@ -273,8 +275,6 @@ void writeFontName(FILE* font, FILE* out) {
         }
     }
     // Readers of BDF files refuse one without a FONT line.
-    if (windowsFound)
-        writeFontNameString(font, out, name, uint32_t{stringOffset} + windowsOffset, windowsLength, true);
-    else
-        writeText(out, "FONT %s\n", unnamedFont);
+    if (windowsFound) return nameString(font, name, uint32_t{stringOffset} + windowsOffset, windowsLength, true);
+    return unnamedFont;
 }

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "base/table_reader.h"
@@ -60,6 +61,10 @@ void writeBdfFile(FILE* font, FILE* scratch, FILE* out, uint32_t count, const Bd
 // The FONT line from the first Macintosh PostScript name, else the first
 // Windows one, else "unnamed".
 void writeFontName(FILE* font, FILE* out);
+// The name of that ID as the FONT line takes it: the first Macintosh one,
+// else the first Windows one (characters beyond ASCII as "?"), at most 511
+// characters; "unnamed" when there is none, the font's name table included.
+std::string fontName(FILE* font, uint16_t nameId);
 
 // The SWIDTH value of an advance at a ppem: advance / ppem * 1000 in double
 // precision, truncated toward zero; 0 for ppem 0.

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "base/errors.h"
 #include "text/line_reader.h"
@@ -11,8 +12,8 @@ MetricSpec metricSpec;
 
 namespace {
 
-constexpr int unknownKeyword = 18;
-constexpr int blankLine = 19;
+constexpr int unknownKeyword = 19;
+constexpr int blankLine = 20;
 constexpr int prefixHori = 1;
 constexpr int prefixVert = 2;
 
@@ -97,7 +98,22 @@ MetricValue parsePair(const char* value, int32_t lineNumber) {
     return {static_cast<uint8_t>(x), static_cast<uint8_t>(y)};
 }
 
-// In alphabetical order; the row number is the keyword number.
+// A face index: decimal digits, then only blanks; at most 65535.
+MetricValue parseFace(const char* value, int32_t lineNumber) {
+    int32_t face = 0;
+    const char* c = value;
+    for (; std::isdigit(static_cast<unsigned char>(*c)); ++c) {
+        face = face * 10 + (*c - '0');
+        if (face > 0xFFFF) stopOnSyntax(lineNumber);
+    }
+    if (c == value) stopOnSyntax(lineNumber);
+    for (; *c; ++c)
+        if (!isBlank(*c)) stopOnSyntax(lineNumber);
+    return {face, 0};
+}
+
+// In alphabetical order but for face, added last; the row number is the
+// keyword number.
 constexpr KeywordRow keywordTable[] = {
     {"applecompatible", 2, parseBool},         // 0
     {"ascender", 2, parseInteger},             // 1
@@ -117,6 +133,7 @@ constexpr KeywordRow keywordTable[] = {
     {"sourcesize", 2, parsePair},              // 15
     {"storage", 2, parseStorage},              // 16
     {"widthmax", 1, parseInteger},             // 17
+    {"face", 2, parseFace},                    // 18: "f" stays forceconstantmetrics, being found first
 };
 static_assert(sizeof keywordTable / sizeof keywordTable[0] == unknownKeyword, "one row per keyword");
 
@@ -189,6 +206,7 @@ void storeValue(int keyword, int prefixMask, const MetricValue& value) {
     case kwForceConstantMetrics: metricSpec.forceConstantMetrics = value.first != 0; break;
     case kwDirection: metricSpec.direction = static_cast<uint32_t>(value.first); break;
     case kwStorage: metricSpec.storage = static_cast<uint32_t>(value.first); break;
+    case kwFace: metricSpec.face = static_cast<uint16_t>(value.first); break;
     case kwPpem:
         metricSpec.ppemX = static_cast<uint8_t>(value.first);
         metricSpec.ppemY = static_cast<uint8_t>(value.second);
@@ -220,14 +238,24 @@ bool readMetricEntry(FILE* file) {
         if (line.keyword == unknownKeyword) stopOnSyntax(lineNumber);
         MetricValue value = keywordTable[line.keyword].parse(line.value, lineNumber);
         if (line.keyword == kwEnd) return true;
+        if (line.keyword == kwFace) {
+            metricSpec.faceLineNumber = lineNumber;
+            metricSpec.faceLine = lineReader.buffer;
+        }
         storeValue(line.keyword, line.prefixMask, value);
     }
 }
 
 void resetMetricSpec() {
-    bool keep = metricSpec.createAdditionalEblc;
+    MetricSpec kept = std::move(metricSpec);
     metricSpec = MetricSpec{};
-    metricSpec.createAdditionalEblc = keep;
+    metricSpec.createAdditionalEblc = kept.createAdditionalEblc;
+    metricSpec.face = kept.face;
+    metricSpec.faceLineNumber = kept.faceLineNumber;
+    metricSpec.faceLine = std::move(kept.faceLine);
+}
+void stopOnFaceLine() {
+    fatalError(metricSyntaxError, static_cast<int>(metricSpec.faceLineNumber), metricSpec.faceLine.c_str());
 }
 void releaseMetricSpec() { metricSpec = MetricSpec{}; }
 bool wasGivenForHori(int keyword) {

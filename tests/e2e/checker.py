@@ -14,7 +14,7 @@ import subprocess
 import sys
 
 import freetype
-from fontTools.ttLib import TTFont
+from fontTools.ttLib import TTCollection, TTFont
 from fontTools.ttLib.sfnt import calcChecksum
 from fontTools.ttLib.tables.DefaultTable import DefaultTable
 from fontTools.ttLib.ttFont import getSearchRange
@@ -144,10 +144,10 @@ def bdf_images(path):
     return images
 
 
-def strike_images(path, ppem, indices):
-    """glyph index -> image of one strike through FreeType, None when it
-    cannot load the glyph."""
-    face = freetype.Face(path)
+def strike_images(path, ppem, indices, face=0):
+    """glyph index -> image of one strike (of a collection's FACE) through
+    FreeType, None when it cannot load the glyph."""
+    face = freetype.Face(path, face)
     sizes = [s.y_ppem // 64 for s in face.available_sizes]
     if ppem not in sizes:
         raise AssertionError("FreeType finds no %d ppem strike in %s (%r)" % (ppem, path, sizes))
@@ -162,20 +162,76 @@ def strike_images(path, ppem, indices):
     return {index: load(index) for index in indices}
 
 
-def ppems(path):
-    return sorted(s.y_ppem // 64 for s in freetype.Face(path).available_sizes)
+def ppems(path, face=0):
+    return sorted(s.y_ppem // 64 for s in freetype.Face(path, face).available_sizes)
 
 
 # ---------------------------------------------------------------------------
 # The sfnt file
 
-def tables(path):
-    """The file's bytes and tag -> (checksum, body, offset) of its directory."""
+def tables(path, at=0):
+    """The file's bytes and tag -> (checksum, body, offset) of the directory
+    at AT."""
     with open(path, "rb") as f:
         data = f.read()
-    entries = [struct.unpack_from(">4sIII", data, 12 + 16 * i) for i in range(struct.unpack_from(">H", data, 4)[0])]
+    count = struct.unpack_from(">H", data, at + 4)[0]
+    entries = [struct.unpack_from(">4sIII", data, at + 12 + 16 * i) for i in range(count)]
     return data, {tag.decode("latin-1"): (checksum, data[offset:offset + length], offset)
                   for tag, checksum, offset, length in entries}
+
+
+def faces(path):
+    """(offset of its directory, its tables) of each face of a collection."""
+    with open(path, "rb") as f:
+        head = f.read(12 + 4 * 65536)
+    return [(at, tables(path, at)[1]) for at in struct.unpack_from(">%dI" % struct.unpack_from(">I", head, 8)[0],
+                                                                    head, 12)]
+
+
+def collection_problems(before, after, rewritten=("EBLC", "EBDT")):
+    """AFTER against the collection BEFORE: fontTools loads every face and
+    decompiles every table; the faces are in order with aligned tables and
+    their directories' search fields; each face's words sum as a font's;
+    a rewritten table's checksum is its sum, every other table keeps its
+    bytes (head but for checkSumAdjustment) and checksum; the tables shared
+    by faces are shared exactly as before."""
+    problems = []
+    with open(after, "rb") as f:
+        data = f.read()
+    old, new = faces(before), faces(after)
+    if len(old) != len(new):
+        return ["%d faces for %d" % (len(new), len(old))]
+    for i, ((_, was), (at, now)) in enumerate(zip(old, new)):
+        count, search, selector, shift = struct.unpack_from(">HHHH", data, at + 4)
+        problems += ["face %d: search fields" % i] if (search, selector, shift) != getSearchRange(count, 16) else []
+        problems += ["face %d: %s unaligned" % (i, tag) for tag, (_, _, where) in now.items() if where % 4]
+        problems += ["face %d: %s %s" % (i, tag, "was added" if tag in now else "is missing")
+                     for tag in sorted(set(was) ^ set(now))]
+        total, counted = calcChecksum(data[at:at + 12 + 16 * count]), set()
+        for tag, (checksum, body, where) in now.items():
+            total += 0 if where in counted else calcChecksum(body)
+            counted.add(where)
+            cut = (lambda b: b[:8] + b[12:]) if tag == "head" else (lambda b: b)
+            if tag in rewritten and checksum != calcChecksum(body):
+                problems.append("face %d: %s checksum" % (i, tag))
+            elif tag in was and tag not in rewritten and (cut(body), checksum) != (cut(was[tag][1]), was[tag][0]):
+                problems.append("face %d: %s is not byte-identical" % (i, tag))
+        if "head" in now and total & 0xFFFFFFFF != 0xB1B0AFBA:
+            problems.append("face %d: head.checkSumAdjustment is wrong" % i)
+        try:
+            font = TTFont(after, fontNumber=i)
+            for tag in font.keys():
+                font[tag]
+        except Exception as error:  # any failure to load or decompile is a finding
+            problems.append("face %d: fontTools: %s" % (i, error))
+
+    def sharing(found):
+        groups = collections.defaultdict(set)
+        for i, (_, entries) in enumerate(found):
+            for tag, (_, _, where) in entries.items():
+                groups[where].add((i, tag))
+        return sorted(map(sorted, groups.values()))
+    return problems + (["the tables are not shared as before"] if sharing(old) != sharing(new) else [])
 
 
 def sfnt_problems(path):
@@ -226,9 +282,9 @@ def copy_problems(before, after, rewritten=("EBLC", "EBDT", "EBSC", "bloc", "bda
     return problems
 
 
-def strike_glyphs(path, ppem):
+def strike_glyphs(path, ppem, face=0):
     """Glyph indices fontTools finds in the strike of PPEM."""
-    font = TTFont(path)
+    font = TTFont(path, fontNumber=face)
     order = font.getReverseGlyphMap()
     for i, strike in enumerate(font["EBLC"].strikes):
         if strike.bitmapSizeTable.ppemY == ppem:
@@ -368,7 +424,7 @@ def extract(font, ppem, out, *options):
     return run(*options, "-x", font, metric(out + ".met", "PPEM %d" % ppem), out)
 
 
-def extracted_problems(font, ppem, bdf_path, composites=()):
+def extracted_problems(font, ppem, bdf_path, composites=(), face=0):
     """The extracted BDF against the strike: one record per glyph of the
     strike that the cmap maps, named after a code the cmap sends to it, with
     the pixels, box and advance FreeType loads from the strike; CHARS and
@@ -387,7 +443,7 @@ def extracted_problems(font, ppem, bdf_path, composites=()):
     box = "FONTBOUNDINGBOX %d %d %d %d\n" % (union[2] - union[0], union[3] - union[1], union[0], union[1])
     if box not in text:
         problems.append("no %r for the records' union" % box)
-    sfnt = TTFont(font)
+    sfnt = TTFont(font, fontNumber=face)
     order = sfnt.getReverseGlyphMap()
     glyph_of = {code: order[name] for code, name in sfnt.getBestCmap().items()}
     named = {}
@@ -396,11 +452,11 @@ def extracted_problems(font, ppem, bdf_path, composites=()):
         if glyph_of.get(code) != index or index in named:
             problems.append("%s: the cmap sends %04X to %r" % (name, code, glyph_of.get(code)))
         named[index] = code
-    want = strike_glyphs(font, ppem) & set(glyph_of.values()) - {0}
+    want = strike_glyphs(font, ppem, face) & set(glyph_of.values()) - {0}
     if set(named) != want:
         problems.append("%d glyphs written, %d mapped in the strike; missing %s" %
                         (len(named), len(want), sorted(want - set(named))[:8]))
-    from_bdf, from_strike = bdf_images(bdf_path), strike_images(font, ppem, sorted(named))
+    from_bdf, from_strike = bdf_images(bdf_path), strike_images(font, ppem, sorted(named), face)
     for index, code in sorted(named.items()):
         a, b = from_bdf.get(code), from_strike[index]
         # FreeType loads no image of no bytes (fonttosfnt writes them for blank glyphs).

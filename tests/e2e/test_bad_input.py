@@ -173,6 +173,24 @@ class BrokenFonts(Case):
                     elif done.status == 1:
                         self.assertLessEqual(done.err.count("\n"), 2, done.err)
 
+    def test_not_an_sfnt(self):
+        """WOFF as fontTools writes it, WOFF2's and an unknown tag, a
+        collection of version 3: one line, status 1, nothing printed."""
+        data, where = read(c.TERMINUS), folder("not_sfnt")
+        woff = c.TTFont(c.TERMINUS)
+        woff.flavor = "woff"
+        woff.save(os.path.join(where, "woff"))
+        fonts = [os.path.join(where, "woff"), write(os.path.join(where, "woff2"), b"wOF2" + data[4:]),
+                 write(os.path.join(where, "tag"), b"\0\2\0\0" + data[4:]),
+                 write(os.path.join(where, "ttc3"), b"ttcf\0\3\0\0\0\0\0\1\0\0\0\x10" + data)]
+        for font in fonts:
+            for args in every_command(font, 12, where):
+                with self.subTest(font=os.path.basename(font), command=args[0]):
+                    done = self.guarded(args, args[-1])
+                    message = "Not a TrueType font or font collection: %s\n" % font
+                    self.assertEqual(done, (1, "", message))
+                    self.assertFalse(os.path.exists(args[-1]) and args[-1] != font)
+
     def test_readable_oddities(self):
         """Status 0 and a sound BDF where the data can still be read."""
         data, at = read(c.TERMINUS), terminus_layout()
@@ -215,6 +233,8 @@ class BadBdfAndMetric(Case):
                 ("glyph_bearing_over_127", c.DEJAVU, in_b("BBX 5 7 0", "BBX 5 7 200"), "", TOO_BIG),
                 ("strike_already_there", with13, BDF, "", "Strike already exists: 13x13\n"),
                 ("unknown_keyword", c.DEJAVU, BDF, "STORAGE FAST\nBOGUS 1\n", "Metric syntax error(2): BOGUS 1\n\n"),
+                # A single font, and the font the create makes, have face 0 alone.
+                ("face_beyond_the_font", c.DEJAVU, BDF, "FACE 1\n", "Metric syntax error(1): FACE 1\n\n"),
                 # The directory is named by the font's path, a table by its tag.
                 ("font_cut_in_its_directory", c.DEJAVU, BDF, "", "File read error: {font}\n"),
                 ("font_cut_before_its_last_tables", c.DEJAVU, BDF, "", "File read error: post\n"

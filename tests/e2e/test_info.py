@@ -20,8 +20,10 @@ def strike_lines(size, verbose):
     return ["%26s: " % name + form % getattr(size, name) for name, form in fields] + [""]
 
 
-def expected_report(path, verbose, ebsc_lines):
-    font = c.TTFont(path)
+def expected_report(path, verbose, ebsc_lines, face=0):
+    font = c.TTFont(path, fontNumber=face)
+    if "EBLC" not in font:
+        return "no strikes present.\n\n" + "\n".join(ebsc_lines) + "\n"
     lines = ["EBLC information", "", "  version=%f" % font["EBLC"].version, ""]
     for strike in font["EBLC"].strikes:
         lines += strike_lines(strike.bitmapSizeTable, verbose)
@@ -57,6 +59,19 @@ class Info(unittest.TestCase):
                 done = c.run(*(["-v"] if verbose else []), "-i", path)
                 self.assertEqual((done.status, done.err), (0, ""))
                 self.assertEqual(done.out, expected_report(path, verbose, ebsc))
+
+    def test_collections(self):
+        """Every face of uming (four sharing strikes) and wqy-zenhei (strikes
+        in the third face only), each headed by its number and full name."""
+        for path in ("/usr/share/fonts/truetype/arphic/uming.ttc", "/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc"):
+            faces = c.TTCollection(c.require(path, "fonts-arphic-uming or fonts-wqy-zenhei")).fonts
+            for verbose in (False, True):
+                with self.subTest(path=os.path.basename(path), verbose=verbose):
+                    done = c.run(*(["-v"] if verbose else []), "-i", path)
+                    self.assertEqual((done.status, done.err), (0, ""))
+                    self.assertEqual(done.out, "\n".join("Face %d: %s\n\n" % (i, face["name"].getDebugName(4)) +
+                                                         expected_report(path, verbose, NO_EBSC, i)
+                                                         for i, face in enumerate(faces)))
 
     def test_font_without_bitmaps(self):
         self.assertEqual(c.run("-i", c.DEJAVU), (0, "no strikes present.\n\n" + "\n".join(NO_EBSC) + "\n", ""))

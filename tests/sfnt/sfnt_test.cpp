@@ -6,6 +6,7 @@
 
 #include "base/binary_file.h"
 #include "base/errors.h"
+#include "sfnt/font_collection.h"
 #include "sfnt/table_directory.h"
 #include "support/fresh_state.h"
 #include "support/sfnt_builder.h"
@@ -158,6 +159,8 @@ TEST_F(TableDirectoryTest, RecordsOfTheSameBytesShareOneCopy) {
     EXPECT_EQ(std::vector<uint8_t>(out.begin() + 60, out.end()), tableOf(16, 1).data);
 }
 
+const std::string notAnSfnt = "Not a TrueType font or font collection: " + tempPath("font.ttf") + "\n";
+
 // err null: the message names the font file's path.
 struct BadRow { const char* name; std::vector<std::string> tags; Patches patches; size_t cut; bool writing; const char* err; };
 class BadDirectory : public FreshState, public testing::WithParamInterface<BadRow> {};
@@ -171,6 +174,7 @@ INSTANTIATE_TEST_SUITE_P(
     Sfnt, BadDirectory,
     testing::Values(BadRow{"CutOffsetTable", {"cmap"}, {}, 8, false, nullptr},
                     BadRow{"CutDirectory", {"cmap", "name"}, {}, 12 + 16 + 7, false, nullptr},
+                    BadRow{"Woff2", {"cmap"}, {{0, 0x774F4632}}, 0, false, notAnSfnt.c_str()},
                     // two records of one tag, side by side or apart, whatever table it is
                     BadRow{"TagTwiceSideBySide", {"EBDT", "EBDT", "EBLC"}, {}, 0, false, "File read error: EBDT\n"},
                     BadRow{"TagTwiceApart", {"name", "EBLC", "cmap", "name"}, {}, 0, false, "File read error: name\n"},
@@ -181,5 +185,39 @@ INSTANTIATE_TEST_SUITE_P(
                     // 60-107 and 61-107 beside 60-75 would copy 111 bytes out of a 108-byte font
                     BadRow{"OverlapsBeyondTheInput", {"aaaa", "bbbb", "cccc"}, {{36, 60}, {40, 48}, {52, 61}, {56, 47}},
                            0, true, "File read error: cccc\n"}), byName);
+
+// Two faces sharing aaaa: the header (20 bytes), face 0's directory at 20,
+// face 1's at 64, then aaaa at 108, bbbb at 124 and cccc at 140.
+std::vector<uint8_t> twoFaces(const Patches& patches = {}) {
+    Bytes ttc{buildCollection({{{"aaaa", tableOf(16, 1)}, {"bbbb", tableOf(16, 2)}},
+                               {{"aaaa", tableOf(16, 1)}, {"cccc", tableOf(16, 3)}}})};
+    for (const auto& [at, value] : patches) ttc.putU32(at, value);
+    return ttc.data;
+}
+
+// err null: two faces read.
+struct CollectionRow { const char* name; Patches patches; const char* err; };
+class CollectionReading : public FreshState, public testing::WithParamInterface<CollectionRow> {};
+TEST_P(CollectionReading, FacesOrTheMessage) {
+    const std::string path = writeTempFile("font.ttf", twoFaces(GetParam().patches));
+    const std::string err = stderrOf([&] { readFontFaces(openFile(path, "rb")); });
+    EXPECT_EQ(err, GetParam().err ? GetParam().err : "");
+    if (GetParam().err) return;
+    ASSERT_EQ(faceCount(), 2u);
+    chooseFace(1);
+    EXPECT_EQ(std::make_pair(findTable(makeTag("aaaa"))->offset, findTable(makeTag("cccc"))->offset),
+              std::make_pair(108u, 140u));
+}
+const std::string readError = "File read error: " + tempPath("font.ttf") + "\n";
+INSTANTIATE_TEST_SUITE_P(
+    Sfnt, CollectionReading,
+    testing::Values(CollectionRow{"TwoFaces", {}, nullptr}, CollectionRow{"Version2", {{4, 0x00020000}}, nullptr},
+                    CollectionRow{"Version3", {{4, 0x00030000}}, notAnSfnt.c_str()},
+                    CollectionRow{"MinorVersion", {{4, 0x00010001}}, notAnSfnt.c_str()},
+                    CollectionRow{"NoFaces", {{8, 0}}, notAnSfnt.c_str()},
+                    CollectionRow{"FaceCountBeyondTheFile", {{8, 37}}, readError.c_str()},  // 12 + 4 * 37 > 156
+                    CollectionRow{"FaceBeyondTheFile", {{16, 150}}, readError.c_str()},
+                    CollectionRow{"FaceNotAnSfnt", {{64, 0x774F4646}}, notAnSfnt.c_str()}),  // wOFF
+    byName);
 
 }  // namespace

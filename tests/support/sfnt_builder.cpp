@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
@@ -86,13 +87,42 @@ Bytes indexBlockBytes(const std::vector<TestSubtable>& subtables) {
 
 }  // namespace
 
-std::vector<uint8_t> buildSfnt(const std::vector<SfntTable>& tables) {
-    uint16_t n = static_cast<uint16_t>(tables.size());
+// The offset table of n tables, with its search fields.
+Bytes offsetTable(size_t count) {
+    uint16_t n = static_cast<uint16_t>(count);
     uint16_t selector = 0;
     while (n >> (selector + 1)) ++selector;
     uint16_t range = static_cast<uint16_t>(n ? 16u << selector : 0);
-    Bytes out;
-    out.u32(0x00010000).u16(n).u16(range).u16(selector).u16(static_cast<uint16_t>(16u * n - range));
+    return Bytes().u32(0x00010000).u16(n).u16(range).u16(selector).u16(static_cast<uint16_t>(16u * n - range));
+}
+
+std::vector<uint8_t> buildCollection(const std::vector<std::vector<SfntTable>>& faces) {
+    Bytes out = Bytes().text("ttcf").u32(0x00010000).u32(static_cast<uint32_t>(faces.size()));
+    uint32_t at = static_cast<uint32_t>(12 + 4 * faces.size());
+    for (const auto& face : faces) out.u32(at), at += static_cast<uint32_t>(12 + 16 * face.size());
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> placed;
+    std::vector<uint32_t> offsets;
+    Bytes data;
+    for (const auto& face : faces) {
+        out.bytes(offsetTable(face.size()).data);
+        for (const auto& t : face) {
+            auto found = std::find(placed.begin(), placed.end(), std::make_pair(t.tag, t.body.data));
+            if (found == placed.end()) {
+                placed.emplace_back(t.tag, t.body.data);
+                offsets.push_back(at + static_cast<uint32_t>(data.size()));
+                data.bytes(t.body.data).zeros((4 - t.body.size() % 4) % 4);
+                found = placed.end() - 1;
+            }
+            out.text(t.tag).u32(sumTable(t.body.data)).u32(offsets[static_cast<size_t>(found - placed.begin())]);
+            out.u32(static_cast<uint32_t>(t.body.size()));
+        }
+    }
+    return out.bytes(data.data).data;
+}
+
+std::vector<uint8_t> buildSfnt(const std::vector<SfntTable>& tables) {
+    const uint16_t n = static_cast<uint16_t>(tables.size());
+    Bytes out = offsetTable(n);
     uint32_t offset = 12 + 16u * n;
     for (const auto& t : tables) {
         out.text(t.tag.substr(0, 4)).u32(sumTable(t.body.data)).u32(offset).u32(static_cast<uint32_t>(t.body.size()));

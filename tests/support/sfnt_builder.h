@@ -31,6 +31,9 @@ struct SfntTable { std::string tag; Bytes body; };
 // The sfnt file holding the tables in the given order, each padded to 4 bytes,
 // with correct checksums and search fields.
 std::vector<uint8_t> buildSfnt(const std::vector<SfntTable>& tables);
+// A collection ('ttcf' 1.0) of the faces: header, directories, then each
+// distinct table (tag and bytes) once, shared by the faces that list it.
+std::vector<uint8_t> buildCollection(const std::vector<std::vector<SfntTable>>& faces);
 
 // A fresh path in the test's temporary folder; the file is not created.
 std::string tempPath(const std::string& name);

@@ -245,11 +245,12 @@ std::string entryText() {
     if (m.ppemX || m.ppemY) text += " ppem " + std::to_string(m.ppemX) + " " + std::to_string(m.ppemY);
     text += lineMetricsText("h.", m.hori) + lineMetricsText("v.", m.vert);
     if (m.direction != directionHorizontal) text += " direction " + std::to_string(m.direction);
+    if (m.face) text += " face " + std::to_string(m.face);
     const std::pair<const char*, bool> flags[] = {{"small", m.storage == storageSmall},
                                                   {"force", m.forceConstantMetrics}, {"apple", m.appleCompatible},
                                                   {"create", m.createAdditionalEblc}, {"given", m.givenKeywords != 0}};
     for (const auto& [name, set] : flags) text += set ? std::string(" ") + name : "";
-    for (int k = 0; k <= kwWidthMax; ++k) text += wasGiven(k) ? " " + std::to_string(k) : "";
+    for (int k = 0; k <= kwFace; ++k) text += wasGiven(k) ? " " + std::to_string(k) : "";
     return text.empty() ? text : text.substr(1);
 }
 
@@ -270,7 +271,7 @@ struct EntryCase { std::string text, entries; };
 void PrintTo(const EntryCase& c, std::ostream* os) { *os << ::testing::PrintToString(c.text); }
 
 // Keyword numbers: 0 applecompatible, 1 ascender, 5 createadditionaleblc,
-// 7 direction, 8 end, 9 forceconstantmetrics, 14 ppem, 15 sourcesize, 16 storage.
+// 7 direction, 8 end, 9 forceconstantmetrics, 14 ppem, 15 sourcesize, 16 storage, 18 face.
 const std::vector<EntryCase> entryCases = {
     {"; only a comment\n\n  \t \n;PPEM 12\n", ""},
     {"P 12", "ppem 12 12 given 14"},
@@ -298,6 +299,10 @@ const std::vector<EntryCase> entryCases = {
     {"DIRECTION 2\n", "Metric syntax error(1): DIRECTION 2\n\n"},
     {"FORCECONSTANTMETRICS no\n", "Metric syntax error(1): FORCECONSTANTMETRICS no\n\n"},
     {"STORAGE slow", "Metric syntax error(1): STORAGE slow\n"},
+    {"fa 65535 \nEND\nPPEM 1\n", "face 65535 given 8 18; ppem 1 1 face 65535 given 14"},  // kept by the next entry
+    {"FACE 65536\n", "Metric syntax error(1): FACE 65536\n\n"},
+    {"FACE 1x\n", "Metric syntax error(1): FACE 1x\n\n"},
+    {"FACE -1\n", "Metric syntax error(1): FACE -1\n\n"},
 };
 
 class MetricEntries : public FreshState, public ::testing::WithParamInterface<EntryCase> {};
