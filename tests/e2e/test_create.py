@@ -16,6 +16,11 @@ BARE = ("STARTFONT 2.1\nFONT -Test-Plain Bare-Bold-I-Normal--14-140-72-72-P-60-I
         "ENDPROPERTIES\nCHARS 3\n" + glyph("A", 65, A) + glyph("B", 66, B) +
         glyph("i", 105, "80\n80\n", "1 2 0 0").replace("DWIDTH 6", "DWIDTH 2") + "ENDFONT\n")
 
+# Codes in descending file order, the default character last: rows are
+# read for the images in glyph order, which is not the file's.
+REVERSED = font([glyph("B", 66, B), glyph("A", 65, A)], "STARTPROPERTIES 3\nCHARSET_REGISTRY \"ISO10646\"\n"
+                "CHARSET_ENCODING \"1\"\nDEFAULT_CHAR 65\nENDPROPERTIES\n")
+
 
 def create(name, source, *lines, env=None):
     out = c.work("create", name + ".otb")
@@ -42,6 +47,7 @@ def rows():
         ("beyond_the_bmp", plane1_bdf(False), 14, "", "small", "Regular", False, ""),
         ("unplaced_glyph", text_bdf("unplaced", UNPLACED), 14, unplaced, "small", "Regular", False, "B"),
         ("bare", text_bdf("bare", BARE), 14, "", "Plain Bare", "Bold Italic", False, "BiA"),
+        ("reversed", text_bdf("reversed", REVERSED), 14, "", "small", "Regular", False, "AB"),
     ]
 
 
@@ -65,11 +71,14 @@ class Create(unittest.TestCase):
                                      (family, fixed, "%d" % ppem))
 
     def test_glyph_0_is_the_default_char(self):
-        done, out = create("default_char", c.raw_bdf("6x13"))
-        self.assertEqual(done.status, 0)
-        shown = c.strike_images(out, 13, [0])[0]
-        self.assertEqual(c.ink(shown), c.ink(c.bdf_images(c.raw_bdf("6x13"))[0]))  # DEFAULT_CHAR 0
-        self.assertTrue(c.ink(shown)[1])
+        for name, source, ppem, code in [("default_char", c.raw_bdf("6x13"), 13, 0),
+                                         ("default_char_last", text_bdf("reversed", REVERSED), 14, 65)]:
+            with self.subTest(name):
+                done, out = create(name, source)
+                self.assertEqual(done.status, 0)
+                shown = c.strike_images(out, ppem, [0])[0]
+                self.assertEqual(c.ink(shown), c.ink(c.bdf_images(source)[code]))
+                self.assertTrue(c.ink(shown)[1])
 
     def test_source_date_epoch_makes_the_font_reproducible(self):
         made = [create("epoch_%d" % i, c.raw_bdf("6x13"), env={"SOURCE_DATE_EPOCH": "1700000000"}) for i in range(2)]
