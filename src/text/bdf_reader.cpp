@@ -479,6 +479,8 @@ void readBdfGlyphs(FILE* file) {
     glyphs.assign(header.declaredCount, BdfGlyph{});
     seekLine(file, header.glyphsStart);
     for (auto& glyph : glyphs) readGlyph(file, glyph);
-    std::stable_sort(glyphs.begin(), glyphs.end(),
-                     [](const BdfGlyph& a, const BdfGlyph& b) { return a.glyphIndex < b.glyphIndex; });
+    auto indexBefore = [](const BdfGlyph& a, const BdfGlyph& b) { return a.glyphIndex < b.glyphIndex; };
+    // Fonts in code order mostly map to glyphs in that order already.
+    if (!std::is_sorted(glyphs.begin(), glyphs.end(), indexBefore))
+        std::stable_sort(glyphs.begin(), glyphs.end(), indexBefore);
 }

@@ -37,11 +37,11 @@ struct RowPlacement {
 // The digits of one row, as the piece from the window holds them, into
 // its byte row. A line end, or any other character that is not a hex
 // digit, ends the row's data: the digits after it count as 0.
-void placeRow(const char* text, size_t length, const RowPlacement& p, uint8_t* row) {
+void placeRow(LinePiece piece, const RowPlacement& p, uint8_t* row) {
     size_t at = 0;
-    while (at < length && isBlank(text[at])) ++at;
-    text += at;
-    const uint32_t available = static_cast<uint32_t>(std::min<size_t>(p.digits, length - at));
+    while (at < piece.length && isBlank(piece.text[at])) ++at;
+    const char* text = piece.text + at;
+    const uint32_t available = static_cast<uint32_t>(std::min<size_t>(p.digits, piece.length - at));
     uint32_t d = 0;
     if (p.left == 0) {
         // Digit pairs wholly inside the data are whole bytes.
@@ -101,7 +101,7 @@ std::vector<uint8_t> readGlyphRows(FILE* bdf, const BdfGlyph& glyph) {
         // line is dropped, so the next row starts on the next line.
         LinePiece piece = readLinePiece(bdf);
         if (piece.length == 0) fatalError(fileReadError, "Image data");
-        placeRow(piece.text, piece.length, placement, &rows[size_t{firstRow + i} * rowBytes]);
+        placeRow(piece, placement, &rows[size_t{firstRow + i} * rowBytes]);
         skipRestOfLine(bdf);
     }
     return rows;

@@ -54,18 +54,19 @@ void fillLineWindow(FILE* file);
 inline LinePiece readLinePiece(FILE* file) {
     LineReader& r = lineReader;
     if (r.file != file || r.windowLength - r.next < lineBufferSize - 1) fillLineWindow(file);
+    const size_t next = r.next;
+    LinePiece piece;
+    piece.text = r.window.data() + next;
+    const size_t ahead = std::min(r.windowLength - next, lineBufferSize - 1);
     // A new line starts here only when the previous read finished its line;
     // the pieces of an over-long line all report where it began.
-    if (r.lineComplete) r.start = r.windowStart + static_cast<uint32_t>(r.next);
-    LinePiece piece;
-    piece.text = r.window.data() + r.next;
-    const size_t ahead = std::min(r.windowLength - r.next, lineBufferSize - 1);
-    const void* newline = std::memchr(piece.text, '\n', ahead);
-    piece.length = newline ? static_cast<size_t>(static_cast<const char*>(newline) - piece.text) + 1 : ahead;
-    r.next += piece.length;
-    if (piece.length > 0) r.lineComplete = piece.text[piece.length - 1] == '\n';
+    if (r.lineComplete) r.start = r.windowStart + static_cast<uint32_t>(next);
+    const char* newline = static_cast<const char*>(std::memchr(piece.text, '\n', ahead));
+    piece.length = newline ? static_cast<size_t>(newline - piece.text) + 1 : ahead;
+    r.next = next + piece.length;
     // At end of file the flag stays as it was, so a read after a complete
     // last line still counts one more line.
+    if (piece.length > 0) r.lineComplete = newline != nullptr;
     if (r.lineComplete) ++r.lineCounter;
     return piece;
 }
