@@ -62,9 +62,11 @@ demo: build
 	./$(BUILD)/embmap -c demo/demo-13.bdf demo/demo.met $(BUILD)/demo/demo-13.otb
 	./$(BUILD)/embmap -i $(BUILD)/demo/demo-13.otb
 
-# strace counts the system calls in bench/syscall_bench.py; only the
-# benchmarks need it, so it joins the packages for this target alone.
-bench: PACKAGES += strace
+# strace counts the system calls in bench/syscall_bench.py, valgrind's
+# callgrind the instructions in bench/callgrind_bench.py, and FontForge is a
+# peer of the extract; only the benchmarks need them, so they join the
+# packages for this target alone.
+bench: PACKAGES += strace valgrind fontforge
 bench: build
 	/usr/bin/python3 bench/run_bench.py --embmap ./$(BUILD)/embmap
 

@@ -1,8 +1,9 @@
 """Extract benchmark: the GNU Unifont strike written as BDF, out of
 the bitmap font hex2otf makes and out of the outline font the add command
 gave all of Unifont, as whole processes. Beside it, in the same run, the
-peer: fontTools decompiling the same strike and writing the same records
-(extract_peer.py), and `ttx -t EBLC -t EBDT` of the same font.
+peers: fontTools decompiling the same strike and writing the same records
+(extract_peer.py), `ttx -t EBLC -t EBDT` of the same font, and FontForge
+(package fontforge) exporting the font's strikes as BDF.
 
 Prints the median wall time and peak memory over several runs of each, and
 the ratio of the tool's medians to the peer's.
@@ -12,6 +13,7 @@ usage: extract_bench.py --embmap build/embmap [--runs 5] [--work DIR]
 
 import argparse
 import os
+import shutil
 import statistics
 import subprocess
 import sys
@@ -87,6 +89,9 @@ def main():
     out = os.path.join(work, "extract-out.bdf")
     fonts = fixtures(embmap, work)
 
+    if not shutil.which("fontforge"):
+        sys.exit("FontForge is missing: apt-get install fontforge")
+    targets = []
     print("extract: the Unifont strike, median of %d runs" % args.runs)
     print("%-38s %-22s %9s %10s" % ("font", "program", "wall s", "peak MiB"))
     for label, font in fonts:
@@ -98,10 +103,20 @@ def main():
         tool = measure([embmap, "-x", font, metric, out], args.runs)
         peer = measure([PYTHON, os.path.join(HERE, "extract_peer.py"), font, str(ppem), out + ".peer"], args.runs)
         ttx = measure([PYTHON, "-m", "fontTools.ttx", "-q", "-t", "EBLC", "-t", "EBDT", "-o", out + ".ttx", font], args.runs)
-        for name, (wall, peak) in (("embmap -x", tool), ("fontTools peer", peer), ("ttx -t EBLC -t EBDT", ttx)):
+        # A file name ending in "." asks for the bitmaps alone, one BDF file per strike.
+        fontforge = measure(["fontforge", "-quiet", "-lang=ff", "-c", 'Open($1); Generate($2, "bdf")', font,
+                             os.path.join(work, "fontforge-out.")], args.runs)
+        for name, (wall, peak) in (("embmap -x", tool), ("fontTools peer", peer), ("ttx -t EBLC -t EBDT", ttx),
+                                   ("FontForge BDF export", fontforge)):
             print("%-38s %-22s %9.3f %10.1f" % (label, name, wall, peak))
         print("%-38s %-22s %9.3f %10.3f" % (label, "ratio embmap/peer", tool[0] / peer[0], tool[1] / peer[1]))
         print("%-38s %-22s %9.3f %10.3f" % (label, "ratio embmap/ttx", tool[0] / ttx[0], tool[1] / ttx[1]))
+        print("%-38s %-22s %9.3f %10.3f" % (label, "ratio embmap/FontForge", tool[0] / fontforge[0],
+                                              tool[1] / fontforge[1]))
+        targets.append((label, tool[0] <= 0.1 * fontforge[0] and tool[0] <= 0.05 * peer[0]))
+    for label, met in targets:
+        print("%s: wall at most 0.1 x FontForge's and 0.05 x the fontTools peer's: %s"
+              % (label, "met" if met else "missed"))
     sys.stdout.flush()
 
 

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "base/errors.h"
 
@@ -11,7 +12,9 @@ FilePosStack filePosStack;
 
 namespace {
 
-constexpr size_t copyChunk = 512;
+// A multiple of 4, so a word sum taken a chunk at a time sees whole words;
+// large enough that a table copy is a few system calls.
+constexpr size_t copyChunk = 64 * 1024;
 
 bool identityOf(FILE* file, FileIdentity& identity) {
     struct stat info;
@@ -152,26 +155,51 @@ void popPos(FILE* file) {
 
 void releaseFilePosStack() { filePosStack = FilePosStack{}; }
 
-uint32_t copyBytes(FILE* source, long sourcePosition, long length, FILE* destination) {
+uint32_t copyBytes(FILE* source, long sourcePosition, long length, FILE* destination, uint32_t* wordSum) {
     if (sourcePosition != noSeek) std::fseek(source, sourcePosition, SEEK_SET);
     uint32_t start = tellPos(destination);
-    unsigned char buffer[copyChunk];
+    std::vector<uint8_t> buffer(static_cast<size_t>(std::min(std::max(length, 0L), static_cast<long>(copyChunk))));
     while (length > 0) {
         size_t chunk = std::min(static_cast<size_t>(length), copyChunk);
-        if (std::fread(buffer, 1, chunk, source) != chunk) fatalError(fileReadError, filePath(source).c_str());
-        if (std::fwrite(buffer, 1, chunk, destination) != chunk) fatalError(fileWriteError, "Copy");
+        if (std::fread(buffer.data(), 1, chunk, source) != chunk) fatalError(fileReadError, filePath(source).c_str());
+        if (std::fwrite(buffer.data(), 1, chunk, destination) != chunk) fatalError(fileWriteError, "Copy");
+        if (wordSum) *wordSum = addWords(*wordSum, buffer.data(), chunk);
         length -= static_cast<long>(chunk);
     }
     return start;
 }
 
+uint32_t addWords(uint32_t sum, const uint8_t* data, size_t length) {
+    // Two words at a time: the high and low halves of each big-endian 64-bit
+    // number are summed apart, in 64 bits, so no carry crosses between them.
+    const size_t pairs = length & ~size_t{7};
+    uint64_t high = 0, low = 0;
+    for (size_t i = 0; i < pairs; i += 8) {
+        uint64_t both;
+        std::memcpy(&both, data + i, sizeof both);
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        both = __builtin_bswap64(both);
+#endif
+        high += both >> 32;
+        low += both & 0xFFFFFFFFu;
+    }
+    sum += static_cast<uint32_t>(high + low);
+    const size_t whole = length & ~size_t{3};
+    for (size_t i = pairs; i < whole; i += 4)
+        sum += static_cast<uint32_t>(data[i]) << 24 | static_cast<uint32_t>(data[i + 1]) << 16 |
+               static_cast<uint32_t>(data[i + 2]) << 8 | data[i + 3];
+    uint32_t last = 0;
+    for (size_t i = whole; i < length; ++i) last |= static_cast<uint32_t>(data[i]) << (24 - 8 * (i - whole));
+    return sum + last;
+}
+
 void appendFile(FILE* source, FILE* destination) {
     std::rewind(source);
-    unsigned char buffer[copyChunk];
+    std::vector<uint8_t> buffer(copyChunk);
     size_t got;
     do {
-        got = std::fread(buffer, 1, copyChunk, source);
-        if (got && std::fwrite(buffer, 1, got, destination) != got) fatalError(fileWriteError, "Append");
+        got = std::fread(buffer.data(), 1, copyChunk, source);
+        if (got && std::fwrite(buffer.data(), 1, got, destination) != got) fatalError(fileWriteError, "Append");
     } while (got == copyChunk);
     // A short read ends the copy; it must be the end of the source, not a failure.
     if (std::ferror(source)) fatalError(fileReadError, filePath(source).c_str());

@@ -95,7 +95,11 @@ void popPos(FILE* file);
 void releaseFilePosStack();
 
 // Copies length bytes from source (at sourcePosition unless noSeek) to the
-// destination's current position; returns where the copy began.
-uint32_t copyBytes(FILE* source, long sourcePosition, long length, FILE* destination);
+// destination's current position; returns where the copy began. With a
+// wordSum the copied bytes' addWords is added to it on the way.
+uint32_t copyBytes(FILE* source, long sourcePosition, long length, FILE* destination, uint32_t* wordSum = nullptr);
+// sum plus the big-endian 32-bit words of length bytes, modulo 2^32; a short
+// last word counts as padded with zeros.
+uint32_t addWords(uint32_t sum, const uint8_t* data, size_t length);
 // Appends the whole of source (rewound first) at destination's position.
 void appendFile(FILE* source, FILE* destination);

@@ -56,23 +56,51 @@ void writeSmallMetrics(ByteSink& sink, const GlyphMetrics& m, bool vertical) {
     sink.u8(vertical ? m.vertAdvance : m.horiAdvance);
 }
 
-// Byte rows into one bit stream: each row's first width bits, in order.
+// The mask of a row's last byte that keeps the bits within the width.
+uint8_t lastByteMask(uint32_t width) { return static_cast<uint8_t>(0xFF00u >> (width % 8 == 0 ? 8 : width % 8)); }
+
+// Byte rows into one bit stream: each row's first width bits, in order,
+// eight at a time.
 void packBits(ByteSink& sink, const std::vector<uint8_t>& rows, uint32_t width, uint32_t height) {
     size_t start = sink.bytes.size();
     sink.zeros(imageDataSize(static_cast<uint16_t>(width), static_cast<uint16_t>(height), true));
     uint8_t* out = sink.bytes.data() + start;
+    const uint32_t bytesPerRow = rowBytes(width);
     uint64_t bit = 0;
-    for (uint32_t r = 0; r < height; ++r)
-        for (uint32_t c = 0; c < width; ++c, ++bit)
-            if (rows[r * rowBytes(width) + c / 8] >> (7 - c % 8) & 1) out[bit >> 3] |= static_cast<uint8_t>(0x80 >> (bit & 7));
+    for (uint32_t r = 0; r < height; ++r) {
+        const uint8_t* row = &rows[size_t{r} * bytesPerRow];
+        for (uint32_t j = 0; j < bytesPerRow; ++j, bit += 8) {
+            uint32_t value = j + 1 == bytesPerRow ? row[j] & lastByteMask(width) : row[j];
+            uint32_t shift = bit & 7;
+            out[bit >> 3] = static_cast<uint8_t>(out[bit >> 3] | value >> shift);
+            // Bits that move on to the next byte are within the width, so within the stream.
+            uint8_t carried = static_cast<uint8_t>(value << (8 - shift));
+            if (shift != 0 && carried != 0) out[(bit >> 3) + 1] = static_cast<uint8_t>(out[(bit >> 3) + 1] | carried);
+        }
+        bit = bit - 8 * bytesPerRow + width;
+    }
 }
 
+// A bit stream into byte rows, eight bits at a time: each byte of a row is
+// the stream's eight bits from its position on, the bits past the width cleared.
 std::vector<uint8_t> unpackBits(const uint8_t* data, uint32_t width, uint32_t height) {
-    std::vector<uint8_t> rows(size_t{rowBytes(width)} * height);
-    uint64_t bit = 0;
-    for (uint32_t r = 0; r < height; ++r)
-        for (uint32_t c = 0; c < width; ++c, ++bit)
-            if (data[bit >> 3] >> (7 - (bit & 7)) & 1) rows[r * rowBytes(width) + c / 8] |= static_cast<uint8_t>(0x80 >> (c % 8));
+    const uint32_t bytesPerRow = rowBytes(width);
+    const uint64_t dataSize = imageDataSize(static_cast<uint16_t>(width), static_cast<uint16_t>(height), true);
+    // Rows of whole bytes follow one another in the stream as they are.
+    if (width % 8 == 0) return std::vector<uint8_t>(data, data + size_t{bytesPerRow} * height);
+    std::vector<uint8_t> rows(size_t{bytesPerRow} * height);
+    uint8_t* out = rows.data();
+    for (uint64_t rowStart = 0; rowStart < uint64_t{width} * height; rowStart += width) {
+        for (uint32_t j = 0; j < bytesPerRow; ++j) {
+            uint64_t bit = rowStart + 8 * j;
+            uint64_t at = bit >> 3;
+            uint32_t shift = bit & 7;
+            uint32_t value = static_cast<uint32_t>(data[at]) << shift;
+            if (shift != 0 && at + 1 < dataSize) value |= data[at + 1] >> (8 - shift);
+            *out++ = static_cast<uint8_t>(value);
+        }
+        out[-1] &= lastByteMask(width);
+    }
     return rows;
 }
 

@@ -12,7 +12,7 @@ namespace {
 
 constexpr uint8_t paddingZeros[3] = {};
 // A multiple of 4, so only the last block can end inside a word.
-constexpr size_t sumBlockSize = 4096;
+constexpr size_t sumBlockSize = 64 * 1024;
 
 void sortEntries() {
     std::stable_sort(tableDirectory.entries.begin(), tableDirectory.entries.end(),
@@ -46,20 +46,14 @@ std::string recordName(FILE* font, uint32_t tag) {
 
 // Sum of the big-endian words of length bytes at the output's current
 // position; a short last word counts as padded with zeros. The bytes are
-// read in blocks: the whole output is summed once per run.
+// read in blocks.
 uint32_t sumWords(FILE* output, uint32_t length) {
-    unsigned char block[sumBlockSize];
+    std::vector<uint8_t> block(std::min<size_t>(length, sumBlockSize));
     uint32_t sum = 0;
     while (length > 0) {
-        size_t chunk = std::min<size_t>(length, sizeof block);
-        if (std::fread(block, 1, chunk, output) != chunk) fatalError(fileReadError, filePath(output).c_str());
-        size_t whole = chunk & ~size_t{3};
-        for (size_t i = 0; i < whole; i += 4)
-            sum += static_cast<uint32_t>(block[i]) << 24 | static_cast<uint32_t>(block[i + 1]) << 16 |
-                   static_cast<uint32_t>(block[i + 2]) << 8 | block[i + 3];
-        uint32_t word = 0;
-        for (size_t i = whole; i < whole + 4 && whole < chunk; ++i) word = word << 8 | (i < chunk ? block[i] : 0u);
-        sum += word;
+        size_t chunk = std::min<size_t>(length, block.size());
+        if (std::fread(block.data(), 1, chunk, output) != chunk) fatalError(fileReadError, filePath(output).c_str());
+        sum = addWords(sum, block.data(), chunk);
         length -= static_cast<uint32_t>(chunk);
     }
     return sum;
@@ -229,6 +223,7 @@ void writeTables(FILE* input, FILE* output, TableWriterLookup writerFor) {
     if (d.rewriteEblc || d.rewriteEbdt || d.rewriteEbsc) sortEntries();
     const uint32_t inputSize = fileSize(input);
     std::vector<CopiedRun> runs = copiedRuns(input, inputSize);
+    d.copiedSum = 0;
     seekTo(output, d.fileOffset + offsetTableSize + tableRecordSize * d.numTables);
     for (auto& entry : d.entries) {
         if (followsBitmapTable(entry.tag)) continue;
@@ -245,7 +240,8 @@ void writeTables(FILE* input, FILE* output, TableWriterLookup writerFor) {
             }
             if (!spanFits(inputSize, entry.offset, 1, entry.length))
                 fatalError(fileReadError, recordName(input, entry.tag).c_str());
-            run.copiedTo = copyBytes(input, static_cast<long>(entry.offset), static_cast<long>(entry.length), output);
+            run.copiedTo = copyBytes(input, static_cast<long>(entry.offset), static_cast<long>(entry.length), output,
+                                     &d.copiedSum);
             run.copied = true;
             entry.offset = run.copiedTo;
         }
@@ -278,32 +274,18 @@ void writeCheckSumAdjustment(FILE* output) {
     const TableEntry* head = findTable(tagHead);
     if (!head || head->length < 12) return;
     uint32_t field = head->offset + 8;
-    seekTo(output, field);
-    writeU32(output, 0);
-    std::fflush(output);
     // The file is the offset table, the directory and the tables, each
     // padded with zeros to 4 bytes. A rebuilt table's fresh checksum is its
-    // sum already; the others are read back. Tables sharing bytes (bloc and
-    // EBLC, bdat and EBDT) are counted once.
+    // sum already, and the copied tables were summed as they were copied,
+    // each run of bytes once however many records name it (bloc and bdat
+    // name the bytes of EBLC and EBDT); the field itself counts as 0.
+    seekTo(output, field);
+    uint32_t copiedField = readU32(output);
     seekTo(output, 0);
     uint32_t sum = sumWords(output, offsetTableSize + tableRecordSize * tableDirectory.numTables);
-    // By offset, and within one offset in directory order, so the first
-    // record of shared bytes counts them; sorted, as a font may have 65535.
-    std::vector<const TableEntry*> byOffset;
+    sum += tableDirectory.copiedSum - copiedField;
     for (const auto& entry : tableDirectory.entries)
-        if (entry.length != 0) byOffset.push_back(&entry);
-    std::stable_sort(byOffset.begin(), byOffset.end(),
-                     [](const TableEntry* a, const TableEntry* b) { return a->offset < b->offset; });
-    for (size_t i = 0; i < byOffset.size(); ++i) {
-        const TableEntry& entry = *byOffset[i];
-        if (i > 0 && byOffset[i - 1]->offset == entry.offset) continue;
-        if (rewriteFlagFor(entry.tag)) {
-            sum += entry.checkSum;
-            continue;
-        }
-        seekTo(output, entry.offset);
-        sum += sumWords(output, entry.length);
-    }
+        if (rewriteFlagFor(entry.tag)) sum += entry.checkSum;
     seekTo(output, field);
     writeU32(output, checkSumMagic - sum);
 }

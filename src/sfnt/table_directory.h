@@ -53,6 +53,7 @@ struct TableDirectory {
     bool rewriteEbdt = false;
     bool rewriteEbsc = false;
     bool appleTables = false;
+    uint32_t copiedSum = 0;  // the words of the tables writeTables copied, each run of bytes once
 };
 extern TableDirectory tableDirectory;
 

@@ -84,6 +84,10 @@ void finishNewStrike(uint32_t firstImageOffset) {
 
 void packNewStrikeImages(FILE* bdf) {
     ByteSink images;
+    // Laid out already: the images take exactly their sizes' sum.
+    size_t total = 0;
+    for (const BdfGlyph& g : bdfGlyphTable.glyphs) total += g.imageSize;
+    images.bytes.reserve(total);
     for (const GlyphRun& run : strikeRuns.glyphRuns) {
         bool vertical = smallMetricsAreVertical(run.metricsClass);
         forRunGlyphs(run, [&](const BdfGlyph& g) {

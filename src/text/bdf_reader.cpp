@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cinttypes>
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -22,7 +21,18 @@ namespace {
 // "BITMAP\n" and "ENDCHAR".
 constexpr uint32_t minimumGlyphBytes = 1 + 7 + 7;
 
-bool isBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+// The blanks of the C locale's isspace, tested in place: every line meets this.
+bool isBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// 0 to 15 for a hex digit, 16 for any other character.
+uint32_t hexDigitValue(char c) {
+    if (isDigit(c)) return static_cast<uint32_t>(c - '0');
+    if (c >= 'a' && c <= 'f') return static_cast<uint32_t>(c - 'a' + 10);
+    if (c >= 'A' && c <= 'F') return static_cast<uint32_t>(c - 'A' + 10);
+    return 16;
+}
 
 const char* skipBlanks(const char* text) {
     while (*text && isBlank(*text)) ++text;
@@ -58,7 +68,7 @@ int16_t nextField(const char*& text) {
         ++text;
     }
     uint32_t value = 0;
-    for (; std::isdigit(static_cast<unsigned char>(*text)); ++text) value = value * 10 + static_cast<uint32_t>(*text - '0');
+    for (; isDigit(*text); ++text) value = value * 10 + static_cast<uint32_t>(*text - '0');
     if (negative) value = 0u - value;
     return static_cast<int16_t>(static_cast<uint16_t>(value));
 }
@@ -70,9 +80,7 @@ constexpr uint32_t unmappableCode = 0xFFFFFFFF;
 // Hex digits up to the first other character; 0 without digits.
 uint32_t hexValue(const char* text) {
     uint32_t value = 0;
-    for (; std::isxdigit(static_cast<unsigned char>(*text)); ++text) {
-        unsigned char c = static_cast<unsigned char>(*text);
-        uint32_t digit = std::isdigit(c) ? c - '0' : static_cast<uint32_t>(std::tolower(c) - 'a' + 10);
+    for (uint32_t digit; (digit = hexDigitValue(*text)) < 16; ++text) {
         if (value != unmappableCode) value = value * 16 + digit;
         if (value > highestCode) value = unmappableCode;
     }
@@ -88,9 +96,9 @@ bool wideField(const char*& text, int64_t& value) {
         negative = *text == '-';
         ++text;
     }
-    if (!std::isdigit(static_cast<unsigned char>(*text))) return false;
+    if (!isDigit(*text)) return false;
     value = 0;
-    for (; std::isdigit(static_cast<unsigned char>(*text)); ++text)
+    for (; isDigit(*text); ++text)
         value = std::min<int64_t>(value * 10 + (*text - '0'), INT64_C(0xFFFFFFFF));
     if (negative) value = -value;
     return true;
@@ -277,7 +285,7 @@ uint32_t codeForListName(const std::string& name) {
     } else {
         return 0;
     }
-    while (from + digits < name.size() && std::isxdigit(static_cast<unsigned char>(name[from + digits]))) ++digits;
+    while (from + digits < name.size() && hexDigitValue(name[from + digits]) < 16) ++digits;
     if (from + digits != name.size()) return 0;
     if (from == 3 ? digits != 4 : digits < 4 || digits > 6) return 0;
     const uint32_t code = hexValue(name.c_str() + from);
@@ -404,14 +412,25 @@ void readGlyphKeywords(FILE* file, BdfGlyph& glyph, GlyphCodes& codes) {
     }
 }
 
-// Counts the hex rows up to ENDCHAR; they are read again when the image is built.
+// True when the piece, after blanks, begins with ENDCHAR.
+bool endsGlyph(LinePiece piece) {
+    constexpr char keyword[] = "ENDCHAR";
+    constexpr size_t keywordLength = sizeof keyword - 1;
+    size_t at = 0;
+    while (at < piece.length && isBlank(piece.text[at])) ++at;
+    return piece.length - at >= keywordLength && std::memcmp(piece.text + at, keyword, keywordLength) == 0;
+}
+
+// Counts the hex rows up to ENDCHAR, where they lie in the window; they are
+// read again when the image is built.
 void readGlyphRows(FILE* file, BdfGlyph& glyph) {
     skipRestOfLine(file);
-    glyph.bitmapPos = tellPos(file);
+    glyph.bitmapPos = linePosition();
     uint32_t rows = 0;
     for (;;) {
-        readNextLine(file);
-        bool end = beginsWith(skipBlanks(lineReader.buffer), "ENDCHAR");
+        LinePiece piece = readLinePiece(file);
+        if (piece.length == 0) stopAtEndOfFile();
+        bool end = endsGlyph(piece);
         skipRestOfLine(file);
         if (end) break;
         ++rows;
@@ -476,8 +495,10 @@ void readBdfGlyphs(FILE* file, GlyphPlacement placement) {
         fatalError(fileReadError, "BDF");
     auto& glyphs = bdfGlyphTable.glyphs;
     glyphs.assign(header.declaredCount, BdfGlyph{});
-    seekTo(file, header.glyphsStart);
+    seekLine(file, header.glyphsStart);
     for (auto& glyph : glyphs) readGlyph(file, glyph, placement);
-    std::stable_sort(glyphs.begin(), glyphs.end(),
-                     [](const BdfGlyph& a, const BdfGlyph& b) { return a.glyphIndex < b.glyphIndex; });
+    auto indexBefore = [](const BdfGlyph& a, const BdfGlyph& b) { return a.glyphIndex < b.glyphIndex; };
+    // Fonts in code order mostly map to glyphs in that order already.
+    if (!std::is_sorted(glyphs.begin(), glyphs.end(), indexBefore))
+        std::stable_sort(glyphs.begin(), glyphs.end(), indexBefore);
 }

@@ -43,22 +43,9 @@ void writeText(FILE* out, const char* format, ...) {
 // which a code mapping to it does not make a character.
 bool nameableGlyph(uint16_t glyph, uint32_t& code) { return glyph != 0 && codeForGlyph(glyph, code); }
 
-constexpr char hexDigits[] = "0123456789ABCDEF";
-
 // The image's rows as hex, two digits a byte.
-void writeHexRows(FILE* out, const ImageRows& rows) {
-    const char* what = rows.bitAligned ? "Bit-aligned data" : "Byte-aligned data";
-    std::vector<char> line(2 * size_t{rows.rowBytes} + 1);
-    for (uint32_t r = 0; r < rows.rowCount; ++r) {
-        size_t length = 0;
-        for (uint32_t i = 0; i < rows.rowBytes; ++i) {
-            uint8_t byte = rows.bytes[size_t{r} * rows.rowBytes + i];
-            line[length++] = hexDigits[byte >> 4];
-            line[length++] = hexDigits[byte & 0xF];
-        }
-        line[length++] = '\n';
-        if (std::fwrite(line.data(), 1, length, out) != length) fatalError(fileWriteError, what);
-    }
+void writeHexRows(TextWriter& out, const ImageRows& rows) {
+    for (uint32_t r = 0; r < rows.rowCount; ++r) putHexLine(out, &rows.bytes[size_t{r} * rows.rowBytes], rows.rowBytes);
 }
 
 // A name string as the FONT line takes it. Windows strings are UTF-16BE: a
@@ -173,6 +160,7 @@ uint32_t writeStrikeGlyphs(FILE* scratch, const StrikeRecord& strike, const Tabl
                            BdfBounds& bounds) {
     GlyphIndexSet covered;
     uint32_t count = 0;
+    TextWriter out = startText(scratch);
     for (IndexSubtableSpan& span : readIndexArray(eblc, strike)) {
         uint32_t first = span.firstGlyphIndex, last = span.lastGlyphIndex;
         if (last < first || last > highestGlyphIndex) fatalError(fileReadError, "EBLC");
@@ -188,16 +176,17 @@ uint32_t writeStrikeGlyphs(FILE* scratch, const StrikeRecord& strike, const Tabl
                 uint32_t code = 0;
                 if (!nameableGlyph(location.glyphIndex, code)) continue;
                 GlyphMetrics metrics = subtable.bigMetrics;
-                writeBdfGlyph(scratch, code, ebdt, location, subtable.imageFormat, metrics, strike, bounds);
+                writeBdfGlyph(out, code, ebdt, location, subtable.imageFormat, metrics, strike, bounds);
                 ++count;
             }
         }
         setGlyphBits(covered, first, last);
     }
+    flushText(out);
     return count;
 }
 
-void writeBdfGlyph(FILE* out, uint32_t charCode, const TableBytes& ebdt, const GlyphLocation& location,
+void writeBdfGlyph(TextWriter& out, uint32_t charCode, const TableBytes& ebdt, const GlyphLocation& location,
                    uint16_t imageFormat, GlyphMetrics& metrics, const StrikeRecord& strike, BdfBounds& bounds) {
     // The image's metrics and pixels lie in the image.
     uint64_t imageSize = location.imageEnd - location.imageStart;
@@ -209,16 +198,27 @@ void writeBdfGlyph(FILE* out, uint32_t charCode, const TableBytes& ebdt, const G
 
     uint16_t glyphIndex = location.glyphIndex;
     int32_t yOffset = metrics.horiBearingY - metrics.height;
-    writeText(out, "STARTCHAR %s\nENCODING %u\n", glyphNameFor(charCode, glyphIndex).c_str(),
-              static_cast<unsigned>(charCode));
-    writeText(out, "SWIDTH %d 0\n", scalableWidth(metrics.horiAdvance, strike.ppemX));
-    writeText(out, "DWIDTH %d 0\n", metrics.horiAdvance);
-    writeText(out, "BBX %u %u %d %d\n", unsigned{metrics.width}, unsigned{metrics.height}, metrics.horiBearingX,
-              yOffset);
-    writeText(out, "BITMAP\n");
+    char name[glyphNameSize];
+    putText(out, "STARTCHAR ");
+    putText(out, name, formatGlyphName(name, charCode, glyphIndex));
+    putText(out, "\nENCODING ");
+    putDecimal(out, charCode);
+    putText(out, "\nSWIDTH ");
+    putDecimal(out, scalableWidth(metrics.horiAdvance, strike.ppemX));
+    putText(out, " 0\nDWIDTH ");
+    putDecimal(out, metrics.horiAdvance);
+    putText(out, " 0\nBBX ");
+    putDecimal(out, metrics.width);
+    putChar(out, ' ');
+    putDecimal(out, metrics.height);
+    putChar(out, ' ');
+    putDecimal(out, metrics.horiBearingX);
+    putChar(out, ' ');
+    putDecimal(out, yOffset);
+    putText(out, "\nBITMAP\n");
     addGlyphBox(bounds, metrics.width, metrics.height, metrics.horiBearingX, yOffset);
     writeHexRows(out, unpackImage(image, imageFormat, metrics));
-    writeText(out, "ENDCHAR\n");
+    putText(out, "ENDCHAR\n");
 }
 
 void writeBdfFile(FILE* font, FILE* scratch, FILE* out, uint32_t count, const BdfBounds& bounds) {

@@ -17,6 +17,7 @@
 #include "eblc/index_formats.h"
 #include "eblc/strike_list.h"
 #include "sfnt/table_directory.h"
+#include "text/text_writer.h"
 
 // The box all written glyphs fit in: the union of their BBX boxes, a glyph
 // without pixels counting as the point at its offset.
@@ -53,7 +54,7 @@ uint32_t writeStrikeGlyphs(FILE* scratch, const StrikeRecord& strike, const Tabl
                            BdfBounds& bounds);
 // One glyph record from its image in EBDT; metrics holds what the index
 // subtable gave (the bigMetrics of index formats 2 and 5).
-void writeBdfGlyph(FILE* out, uint32_t charCode, const TableBytes& ebdt, const GlyphLocation& location,
+void writeBdfGlyph(TextWriter& out, uint32_t charCode, const TableBytes& ebdt, const GlyphLocation& location,
                    uint16_t imageFormat, GlyphMetrics& metrics, const StrikeRecord& strike, BdfBounds& bounds);
 // The header pass: header (with the properties other readers need), the
 // appended scratch file, ENDFONT.

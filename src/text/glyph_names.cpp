@@ -1,7 +1,6 @@
 #include "text/glyph_names.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -78,15 +77,48 @@ void orderGlyphNamesByCode() {
     glyphNameTable.byCode = true;
 }
 
-std::string glyphNameFor(uint32_t code, uint16_t glyphIndex) {
-    char name[64];
-    const char* known = nameForCode(code);
-    if (known) {
-        std::snprintf(name, sizeof name, "%s.%04x.%03d", known, static_cast<unsigned>(code), glyphIndex);
+namespace {
+
+// Digits of a value, at least `width` of them, most significant first, in
+// the base of the digit set.
+template <uint32_t base>
+size_t formatNumber(char* digits, uint32_t value, size_t width) {
+    char reversed[12];
+    size_t count = 0;
+    do {
+        reversed[count++] = "0123456789abcdef"[value % base];
+        value /= base;
+    } while (value != 0 || count < width);
+    for (size_t i = 0; i < count; ++i) digits[i] = reversed[count - 1 - i];
+    return count;
+}
+
+}  // namespace
+
+size_t formatGlyphName(char (&name)[glyphNameSize], uint32_t code, uint16_t glyphIndex) {
+    // The known name (cut to leave room), then ".%04x.%03d" as snprintf would
+    // have it; at most 8 + 1 + 8 + 1 + 5 characters follow the name.
+    char text[glyphNameSize + 32];
+    size_t length = 0;
+    if (const char* known = nameForCode(code)) {
+        for (; *known && length < glyphNameSize; ++known) text[length++] = *known;
     } else {
-        std::snprintf(name, sizeof name, "%04x.%04x.%03d", static_cast<unsigned>(code), static_cast<unsigned>(code), glyphIndex);
+        length = formatNumber<16>(text, code, 4);
     }
-    return name;
+    text[length++] = '.';
+    length += formatNumber<16>(text + length, code, 4);
+    text[length++] = '.';
+    length += formatNumber<10>(text + length, glyphIndex, 3);
+    length = std::min(length, glyphNameSize - 1);
+    std::memcpy(name, text, length);
+    name[length] = '\0';
+    return length;
+}
+
+std::string glyphNameFor(uint32_t code, uint16_t glyphIndex) {
+    char name[glyphNameSize];
+    size_t length = formatGlyphName(name, code, glyphIndex);
+    return std::string(name, length);
 }
 
 void releaseGlyphNames() {

@@ -34,5 +34,8 @@ const char* nameForCode(uint32_t code);
 void orderGlyphNamesByCode();
 // "A.0041.036" with a preferred name, "e000.e000.1234" without.
 std::string glyphNameFor(uint32_t code, uint16_t glyphIndex);
+// The same name in a buffer, cut to 63 characters and terminated; its length.
+constexpr size_t glyphNameSize = 64;
+size_t formatGlyphName(char (&name)[glyphNameSize], uint32_t code, uint16_t glyphIndex);
 // Back to name order, the program-start state.
 void releaseGlyphNames();

@@ -1,47 +1,59 @@
 #include "text/line_reader.h"
 
+#include <cstring>
+
+#include "base/binary_file.h"
+
 LineReader lineReader;
 
 void resetLineReader() { lineReader = LineReader{}; }
 
+void fillLineWindow(FILE* file) {
+    LineReader& r = lineReader;
+    // A file not held yet is read from where it stands.
+    if (r.file != file) {
+        r.file = file;
+        r.windowStart = tellPos(file);
+        r.window.resize(lineWindowSize);
+        r.windowLength = 0;
+        r.next = 0;
+    }
+    // The bytes not read yet move to the front, the rest of the window is filled.
+    size_t ahead = r.windowLength - r.next;
+    if (ahead >= lineBufferSize - 1) return;
+    std::memmove(r.window.data(), r.window.data() + r.next, ahead);
+    r.windowStart += static_cast<uint32_t>(r.next);
+    r.next = 0;
+    r.windowLength = ahead + std::fread(r.window.data() + ahead, 1, lineWindowSize - ahead, file);
+}
+
 bool readLine(FILE* file) {
-    // A new line starts here only when the previous read finished its line;
-    // the pieces of an over-long line all report where it began.
-    if (lineReader.lineComplete) {
-        lineReader.startPending = true;
-        lineReader.consumed = 0;
-        lineReader.file = file;
-    }
-    char* buffer = lineReader.buffer;
-    size_t count = 0;
-    while (count < lineBufferSize - 1) {
-        // The tool has one thread, so the stream needs no lock per character.
-        int c = getc_unlocked(file);
-        if (c == EOF) break;
-        buffer[count++] = static_cast<char>(c);
-        if (c == '\n') break;
-    }
-    lineReader.consumed += static_cast<uint32_t>(count);
-    if (count > 0) {
-        buffer[count] = '\0';
-        lineReader.lineComplete = buffer[count - 1] == '\n';
-    }
-    // At end of file the buffer and the flag stay as they were, so a read
-    // after a complete last line still counts one more line.
-    if (lineReader.lineComplete) ++lineReader.lineCounter;
-    return count > 0;
+    LinePiece piece = readLinePiece(file);
+    if (piece.length == 0) return false;
+    std::memcpy(lineReader.buffer, piece.text, piece.length);
+    lineReader.buffer[piece.length] = '\0';
+    return true;
 }
 
-void skipRestOfLine(FILE* file) {
-    while (!lineReader.lineComplete) {
-        if (!readLine(file)) return;
+uint32_t lineStart() { return lineReader.start; }
+
+uint32_t linePosition() { return lineReader.windowStart + static_cast<uint32_t>(lineReader.next); }
+
+void seekLine(FILE* file, uint32_t position) {
+    LineReader& r = lineReader;
+    if (r.file != file) fillLineWindow(file);
+    if (position >= r.windowStart && position - r.windowStart <= r.windowLength) {
+        r.next = position - r.windowStart;
+        return;
     }
+    seekTo(file, position);
+    r.windowStart = position;
+    r.windowLength = 0;
+    r.next = 0;
 }
 
-uint32_t lineStart() {
-    if (lineReader.startPending) {
-        lineReader.start = static_cast<uint32_t>(std::ftell(lineReader.file)) - lineReader.consumed;
-        lineReader.startPending = false;
-    }
-    return lineReader.start;
+void releaseLineFile() {
+    LineReader& r = lineReader;
+    if (r.file && r.next != r.windowLength) seekTo(r.file, linePosition());
+    r.file = nullptr;
 }

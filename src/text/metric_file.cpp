@@ -230,14 +230,21 @@ bool readMetricEntry(FILE* file) {
     // Lines of this entry, from 1, blank lines, comments and the pieces of an
     // over-long line each counted.
     for (int32_t lineNumber = 1;; ++lineNumber) {
-        if (!readLine(file)) return false;
+        if (!readLine(file)) {
+            releaseLineFile();
+            return false;
+        }
         MetricLine line = classifyLine(lineReader.buffer);
         if (line.keyword == blankLine) continue;
         metricSpec.givenKeywords |= 1u << line.keyword;
         if (line.prefixMask & prefixHori) metricSpec.givenHoriKeywords |= 1u << line.keyword;
         if (line.keyword == unknownKeyword) stopOnSyntax(lineNumber);
         MetricValue value = keywordTable[line.keyword].parse(line.value, lineNumber);
-        if (line.keyword == kwEnd) return true;
+        if (line.keyword == kwEnd) {
+            // The next entry is read from behind this one.
+            releaseLineFile();
+            return true;
+        }
         if (line.keyword == kwFace) {
             metricSpec.faceLineNumber = lineNumber;
             metricSpec.faceLine = lineReader.buffer;

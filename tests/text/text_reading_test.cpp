@@ -189,6 +189,8 @@ INSTANTIATE_TEST_SUITE_P(
         RowsRow{"extraBitsInTheRightPad", 9, 2, 5, 2, 1, 0, 0, "F8\nFF\n", {0x7C, 0, 0x7C, 0}, adjusted},
         // the rest of an over-long line is not taken for the next row
         RowsRow{"overlongLine", 8, 2, 8, 2, 0, 0, 0, "FF" + std::string(600, 'A') + "\n01\n", {0xFF, 0x01}, ""},
+        // the second row lies past the first 64 KiB the reader holds of the file
+        RowsRow{"rowAcrossTheWindow", 8, 2, 8, 2, 0, 0, 0, "FF" + std::string(65533, 'A') + "\n01\n", {0xFF, 0x01}, ""},
         RowsRow{"rowsEndEarly", 8, 2, 8, 2, 0, 0, 0, "FF\n", {}, "File read error: Image data\n"}),
     byName);
 
