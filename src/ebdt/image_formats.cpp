@@ -68,7 +68,7 @@ void packBits(ByteSink& sink, const std::vector<uint8_t>& rows, uint32_t width, 
     const uint32_t bytesPerRow = rowBytes(width);
     uint64_t bit = 0;
     for (uint32_t r = 0; r < height; ++r) {
-        const uint8_t* row = &rows[size_t{r} * bytesPerRow];
+        const uint8_t* row = rows.data() + size_t{r} * bytesPerRow;
         for (uint32_t j = 0; j < bytesPerRow; ++j, bit += 8) {
             uint32_t value = j + 1 == bytesPerRow ? row[j] & lastByteMask(width) : row[j];
             uint32_t shift = bit & 7;

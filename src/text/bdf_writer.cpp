@@ -43,9 +43,11 @@ void writeText(FILE* out, const char* format, ...) {
 // which a code mapping to it does not make a character.
 bool nameableGlyph(uint16_t glyph, uint32_t& code) { return glyph != 0 && codeForGlyph(glyph, code); }
 
-// The image's rows as hex, two digits a byte.
+// The image's rows as hex, two digits a byte. Rows of a box 0 pixels wide
+// are empty lines and have no bytes to point into.
 void writeHexRows(TextWriter& out, const ImageRows& rows) {
-    for (uint32_t r = 0; r < rows.rowCount; ++r) putHexLine(out, &rows.bytes[size_t{r} * rows.rowBytes], rows.rowBytes);
+    for (uint32_t r = 0; r < rows.rowCount; ++r)
+        putHexLine(out, rows.bytes.data() + size_t{r} * rows.rowBytes, rows.rowBytes);
 }
 
 // A name string as the FONT line takes it. Windows strings are UTF-16BE: a

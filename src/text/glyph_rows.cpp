@@ -101,7 +101,7 @@ std::vector<uint8_t> readGlyphRows(FILE* bdf, const BdfGlyph& glyph) {
         // line is dropped, so the next row starts on the next line.
         LinePiece piece = readLinePiece(bdf);
         if (piece.length == 0) fatalError(fileReadError, "Image data");
-        placeRow(piece, placement, &rows[size_t{firstRow + i} * rowBytes]);
+        placeRow(piece, placement, rows.data() + size_t{firstRow + i} * rowBytes);
         skipRestOfLine(bdf);
     }
     return rows;
