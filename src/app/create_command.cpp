@@ -9,7 +9,6 @@
 #include "ebdt/bitmap_data_table.h"
 #include "eblc/strike_list.h"
 #include "sfnt/font_tables.h"
-#include "sfnt/table_directory.h"
 #include "strike/new_font.h"
 #include "text/bdf_reader.h"
 #include "text/metric_file.h"

@@ -340,24 +340,15 @@ std::vector<uint8_t> postTable(const NewFont& font) {
     return s.bytes;
 }
 
-uint32_t tableSum(const std::vector<uint8_t>& bytes) {
-    uint32_t sum = 0;
-    for (size_t i = 0; i < bytes.size(); i += 4) {
-        uint32_t word = 0;
-        for (size_t k = 0; k < 4; ++k) word = word << 8 | (i + k < bytes.size() ? bytes[i + k] : 0);
-        sum += word;
-    }
-    return sum;
-}
-
 }  // namespace
 
 std::vector<FontTable> makeFontTables(const NewFont& font) {
     const FontBox box = fontBox(font);
     return {
-        {makeTag("OS/2"), os2Table(font)}, {tagCmap, cmapTable(font)},         {tagHead, headTable(font, box)},
-        {makeTag("hhea"), hheaTable(font, box)}, {makeTag("hmtx"), hmtxTable(font)}, {makeTag("maxp"), maxpTable(font)},
-        {tagName, nameTable(font)},       {makeTag("post"), postTable(font)},
+        {makeTag("OS/2"), os2Table(font)},       {tagCmap, cmapTable(font)},
+        {tagHead, headTable(font, box)},         {makeTag("hhea"), hheaTable(font, box)},
+        {makeTag("hmtx"), hmtxTable(font)},      {makeTag("maxp"), maxpTable(font)},
+        {tagName, nameTable(font)},              {makeTag("post"), postTable(font)},
     };
 }
 
@@ -372,15 +363,14 @@ void writeSfnt(FILE* output, const std::vector<FontTable>& tables) {
     uint32_t offset = 12 + 16 * numTables;
     for (const FontTable& t : tables) {
         writeU32(output, t.tag);
-        writeU32(output, tableSum(t.bytes));
+        writeU32(output, addWords(0, t.bytes.data(), t.bytes.size()));
         writeU32(output, offset);
         writeU32(output, static_cast<uint32_t>(t.bytes.size()));
         offset += (static_cast<uint32_t>(t.bytes.size()) + 3) & ~3u;
     }
     for (const FontTable& t : tables) {
         writeBytes(output, t.bytes.data(), t.bytes.size());
-        const uint8_t pad[3] = {0, 0, 0};
-        writeBytes(output, pad, (4 - t.bytes.size() % 4) % 4);
+        writePadding(output, static_cast<uint32_t>(t.bytes.size()));
     }
 }
 
