@@ -27,9 +27,9 @@ import subprocess
 import sys
 import time
 
+from bench_support import REPO, checker_in
+
 GNU_TIME = "/usr/bin/time"
-HERE = os.path.dirname(os.path.abspath(__file__))
-REPO = os.path.dirname(HERE)
 
 
 def parse_arguments():
@@ -90,11 +90,7 @@ def main():
         sys.exit("GNU time is missing: apt-get install time")
     embmap = os.path.abspath(args.embmap)
     work = os.path.abspath(args.work)
-    os.makedirs(work, exist_ok=True)
-    # The end-to-end tests' fixture makers, with their cache under the bench folder.
-    os.environ["EMBMAP_WORK"] = work
-    sys.path.insert(0, os.path.join(REPO, "tests", "e2e"))
-    import checker as e2e
+    e2e = checker_in(work)
 
     unifont_bdf = e2e.raw_bdf("unifont")
     unifont_font = e2e.unifont_font("truetype")

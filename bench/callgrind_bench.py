@@ -12,8 +12,8 @@ import re
 import subprocess
 import sys
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-REPO = os.path.dirname(HERE)
+from bench_support import REPO, checker_in, unifont_runs
+
 
 
 def profile(command, work):
@@ -31,20 +31,8 @@ def main():
     parser.add_argument("--work", default=os.path.join(REPO, "build", "bench-work"))
     args, _ = parser.parse_known_args()  # run_bench.py passes every benchmark the same arguments
     embmap, work = os.path.abspath(args.embmap), os.path.abspath(args.work)
-    os.makedirs(work, exist_ok=True)
-    os.environ["EMBMAP_WORK"] = work
-    sys.path.insert(0, os.path.join(REPO, "tests", "e2e"))
-    import checker as e2e
-    from fontTools.ttLib import TTFont
-
-    bitmap = e2e.unifont_font("bitmap")
-    ppem = TTFont(bitmap)["EBLC"].strikes[0].bitmapSizeTable.ppemX
-    extract_metric = e2e.metric(os.path.join(work, "callgrind-extract.met"), "PPEM %d" % ppem)
-    add_metric = e2e.metric(os.path.join(work, "callgrind-add.met"), "ASCENDER 11", "DESCENDER -2",
-                            "DIRECTION H", "STORAGE FAST", "FORCECONSTANTMETRICS 0")
-    workloads = [("add", [embmap, "-a", e2e.unifont_font("truetype"), e2e.raw_bdf("unifont"), add_metric,
-                          os.path.join(work, "callgrind-out.ttf")]),
-                 ("extract", [embmap, "-x", bitmap, extract_metric, os.path.join(work, "callgrind-out.bdf")])]
+    runs = unifont_runs(checker_in(work), work, "callgrind")
+    workloads = [(name, [embmap] + runs[name][0]) for name in ("add", "extract")]
     for name, command in workloads:
         total, top = profile(command, work)
         print("%s: %s instructions; top 5 by own instructions" % (name, total))

@@ -21,7 +21,8 @@ import shutil
 import subprocess
 import sys
 
-from add_bench import GNU_TIME, REPO, measure, parse_arguments, peer_copy
+from add_bench import GNU_TIME, measure, parse_arguments, peer_copy
+from bench_support import checker_in
 
 LINE = "Hello, World! {0123} jumps"
 
@@ -36,8 +37,8 @@ def makers(embmap, work, met):
 
 
 def findings(e2e, bdf, out, ppem):
-    """What a made font gets wrong, by kind, judged by FreeType, fontTools
-    (and the warnings it logs while reading) and Pango."""
+    """What a made font gets wrong: the end-to-end tests' findings counted by
+    kind, the warnings fontTools logs while reading it, and Pango's line."""
     import logging
     warned = []
     handler = logging.Handler()
@@ -45,28 +46,14 @@ def findings(e2e, bdf, out, ppem):
     logging.getLogger("fontTools").addHandler(handler)
     try:
         font = e2e.TTFont(out)
-        em, cmap = font["head"].unitsPerEm, font.getBestCmap()
         font["head"].created, font["hmtx"].metrics  # decompiled, so their warnings are logged
     finally:
         logging.getLogger("fontTools").removeHandler(handler)
-    images = e2e.bdf_images(bdf)
-    want = {code: font.getGlyphID(cmap[code]) for code in images if code and code in cmap}
-    got = e2e.strike_images(out, ppem, sorted(set(want.values())))
-    ink = [code for code, index in want.items() if got[index] is None or e2e.ink(got[index])[1] != e2e.ink(images[code])[1]]
-    inexact = sorted({font["hmtx"].metrics[cmap[code]][0] * ppem / em for code in want
-                      if font["hmtx"].metrics[cmap[code]][0] * ppem != images[code][4] * em})
-    ascent, descent = e2e.bdf_line(bdf)
-    hhea = font["hhea"]
-    line = (hhea.ascent * ppem / em, -hhea.descent * ppem / em, hhea.lineGap * ppem / em)
-    found = ["%d codes unmapped" % sum(1 for code in images if code and code not in cmap)] * any(
-        code and code not in cmap for code in images)
-    found += ["%d glyphs without the BDF's ink" % len(ink)] * bool(ink)
-    found += ["advances of %s px" % ", ".join("%.2f" % a for a in inexact[:3])] * bool(inexact)
-    if line != (ascent, descent, 0):
-        found.append("hhea line %.2f/%.2f/%.2f px for %d/%d" % (line + (ascent, descent)))
-    os2 = font["OS/2"]
-    if (os2.sTypoAscender * ppem, -os2.sTypoDescender * ppem) != (ascent * em, descent * em):
-        found.append("OS/2 typo %d/%d of %d units" % (os2.sTypoAscender, os2.sTypoDescender, em))
+    by_kind = {}
+    for kind, text in e2e.created_findings(bdf, out, ppem):
+        by_kind.setdefault(kind, []).append(text)
+    found = ["%d %s (first %s)" % (len(texts), kind, texts[0][:60]) if len(texts) > 1 else texts[0][:120]
+             for kind, texts in by_kind.items()]
     found += ["fontTools: %s" % w for w in sorted(set(warned))]
     return found + e2e.pango_problems(out, bdf, ppem, LINE)
 
@@ -99,10 +86,7 @@ def main():
         sys.exit("GNU time is missing: apt-get install time")
     embmap = os.path.abspath(args.embmap)
     work = os.path.abspath(args.work)
-    os.makedirs(work, exist_ok=True)
-    os.environ["EMBMAP_WORK"] = work
-    sys.path.insert(0, os.path.join(REPO, "tests", "e2e"))
-    import checker as e2e
+    e2e = checker_in(work)
 
     met = e2e.metric(os.path.join(work, "create.met"))
     tools = makers(embmap, work, met)

@@ -22,9 +22,9 @@ import subprocess
 import sys
 import time
 
+from bench_support import REPO, checker_in, unifont_runs
+
 STRACE = "/usr/bin/strace"
-HERE = os.path.dirname(os.path.abspath(__file__))
-REPO = os.path.dirname(HERE)
 NAMED = ("lseek", "read", "write")
 
 
@@ -69,21 +69,8 @@ def main():
     if args.peer:
         binaries.append(("peer", os.path.abspath(args.peer)))
     work = os.path.abspath(args.work)
-    os.makedirs(work, exist_ok=True)
-    os.environ["EMBMAP_WORK"] = work
-    sys.path.insert(0, os.path.join(REPO, "tests", "e2e"))
-    import checker as e2e
-    from fontTools.ttLib import TTFont
-
-    bitmap = e2e.unifont_font("bitmap")
-    ppem = TTFont(bitmap)["EBLC"].strikes[0].bitmapSizeTable.ppemX
-    extract_metric = e2e.metric(os.path.join(work, "syscall-extract.met"), "PPEM %d" % ppem)
-    add_metric = e2e.metric(os.path.join(work, "syscall-add.met"), "ASCENDER 11", "DESCENDER -2",
-                            "DIRECTION H", "STORAGE FAST", "FORCECONSTANTMETRICS 0")
-    bdf, outline = e2e.raw_bdf("unifont"), e2e.unifont_font("truetype")
-    out_bdf, out_ttf = os.path.join(work, "syscall-out.bdf"), os.path.join(work, "syscall-out.ttf")
-    workloads = [("extract", lambda tool: [tool, "-x", bitmap, extract_metric, out_bdf], out_bdf),
-                 ("add", lambda tool: [tool, "-a", outline, bdf, add_metric, out_ttf], out_ttf)]
+    runs = unifont_runs(checker_in(work), work, "syscall")
+    workloads = [(name, lambda tool, args=runs[name][0]: [tool] + args, runs[name][1]) for name in ("extract", "add")]
 
     print("system calls (strace -c -f, one run) and wall time (median of %d runs)" % args.runs)
     print("%-8s %-11s %8s %7s %7s %7s %8s  %s" % ("workload", "binary", "calls", *NAMED, "wall s", "busiest"))

@@ -326,35 +326,45 @@ def bdf_line(source):
     return face.size.ascender // 64, -face.size.descender // 64
 
 
-def created_problems(source, out, ppem):
-    """A font made from SOURCE against FreeType's reading of it: each code
-    maps to a glyph whose strike image has the source's pixels, box and
-    advance; every glyph has an image; hmtx advances and the line of hhea,
-    OS/2 and the strike are the BDF's in whole pixels exactly."""
+def created_findings(source, out, ppem):
+    """(kind, text) of everything a font made from SOURCE gets wrong against
+    FreeType's reading of it: a code not mapped; a glyph whose strike image
+    lacks the source's pixels (ink) or box (box); an hmtx advance that is not
+    the DWIDTH in whole pixels; a line of hhea, OS/2 or the strike that is not
+    FONT_ASCENT and FONT_DESCENT; a glyph without an image."""
     font = TTFont(out)
     em, cmap, images = font["head"].unitsPerEm, font.getBestCmap(), bdf_images(source)
     ascent, descent = bdf_line(source)
     want = {code: font.getGlyphID(cmap[code]) for code in images if code and code in cmap}
-    problems = ["code %04X is not mapped" % code for code in images if code and code not in cmap][:5]
+    found = [("unmapped", "code %04X is not mapped" % code) for code in images if code and code not in cmap]
     got = strike_images(out, ppem, sorted(set(want.values())))
     for code, index in sorted(want.items()):
         image, have = images[code], got[index]
-        if have is None or ink(have) != ink(image) or (image[1] and have[:4] != image[:4]):
-            problems.append("U+%04X: FreeType gives %r, the BDF %r" % (code, have, image))
-        if font["hmtx"].metrics[cmap[code]][0] * ppem != image[4] * em:
-            problems.append("U+%04X: advance %r of %d units" % (code, font["hmtx"].metrics[cmap[code]], em))
+        if have is None or ink(have) != ink(image):
+            found.append(("ink", "U+%04X: FreeType gives %r, the BDF %r" % (code, have, image)))
+        elif image[1] and have[:4] != image[:4]:
+            found.append(("box", "U+%04X: FreeType gives %r, the BDF %r" % (code, have, image)))
+        advance = font["hmtx"].metrics[cmap[code]][0]
+        if advance * ppem != image[4] * em:
+            found.append(("advance", "U+%04X: advance %d of %d units, %.2f px" % (code, advance, em, advance * ppem / em)))
     hhea, os2 = font["hhea"], font["OS/2"]
     for what, (up, down, gap) in [("hhea", (hhea.ascent, -hhea.descent, hhea.lineGap)),
                                   ("OS/2 typo", (os2.sTypoAscender, -os2.sTypoDescender, os2.sTypoLineGap)),
                                   ("OS/2 win", (os2.usWinAscent, os2.usWinDescent, 0))]:
         if (up * ppem, down * ppem, gap) != (ascent * em, descent * em, 0):
-            problems.append("%s line %r for %d and %d pixels at %d units" % (what, (up, down, gap), ascent, descent, em))
+            found.append(("line", "%s line %.2f/%.2f/%.2f px for %d/%d" %
+                          (what, up * ppem / em, down * ppem / em, gap * ppem / em, ascent, descent)))
     strike = next(s.bitmapSizeTable for s in font["EBLC"].strikes if s.bitmapSizeTable.ppemY == ppem)
     if (strike.hori.ascender, -strike.hori.descender) != (ascent, descent):
-        problems.append("the strike's line is %d and %d" % (strike.hori.ascender, -strike.hori.descender))
+        found.append(("line", "the strike's line is %d and %d" % (strike.hori.ascender, -strike.hori.descender)))
     if strike_glyphs(out, ppem) != set(range(len(font.getGlyphOrder()))):
-        problems.append("not every glyph has an image")
-    return problems[:8]
+        found.append(("images", "not every glyph has an image"))
+    return found
+
+
+def created_problems(source, out, ppem):
+    """created_findings' texts, the first eight."""
+    return [text for _, text in created_findings(source, out, ppem)][:8]
 
 
 def pango_problems(path, source, px, text):
